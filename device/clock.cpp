@@ -1,6 +1,7 @@
 #include "device/clock.h"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 namespace raid {
@@ -13,6 +14,10 @@ std::uint64_t SteadyClock::NowMs() {
 
 void SteadyClock::SleepMs(std::uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::int64_t SteadyClock::WallSeconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
 }
 
 }  // namespace raid

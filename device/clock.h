@@ -10,14 +10,18 @@ namespace raid {
 class Clock {
   public:
     virtual ~Clock() = default;
+    // Monotonic milliseconds, for waits and budgets.
     virtual std::uint64_t NowMs() = 0;
     virtual void SleepMs(std::uint32_t ms) = 0;
+    // Calendar time (seconds since the epoch), for log lines and file names.
+    virtual std::int64_t WallSeconds() = 0;
 };
 
 class SteadyClock final : public Clock {
   public:
     std::uint64_t NowMs() override;
     void SleepMs(std::uint32_t ms) override;
+    std::int64_t WallSeconds() override;
 };
 
 // Sleeping advances time instantly. Safe to share between threads.

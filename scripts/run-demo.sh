@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs RAID GUI on its built-in simulated
+# enclosures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh build
+cmake --preset default
+cmake --build --preset default
+
+if [ -x build/default/ui/raidgui ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  exec build/default/ui/raidgui --simulate "$@"
+fi
+if [ -x build/default/ui/raidgui ]; then
+  echo "No display found: running the headless monitor instead (Ctrl+C ends it)."
+fi
+exec build/default/cli/raidcli probe --simulate "$@"
