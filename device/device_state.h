@@ -12,9 +12,9 @@
 
 namespace raid {
 
-inline constexpr std::size_t kMaxDisks = 10;    // physical disk numbers 0..9
-inline constexpr std::size_t kMaxDevices = 8;   // entries of a device table
-inline constexpr std::size_t kMaxSlots = 2;     // "Device1" and "Device2"
+inline constexpr std::size_t kMaxDisks = 10;   // physical disk numbers 0..9
+inline constexpr std::size_t kMaxDevices = 8;  // entries of a device table
+inline constexpr std::size_t kMaxSlots = 2;    // "Device1" and "Device2"
 inline constexpr std::size_t kMaxVolumes = 20;
 inline constexpr std::size_t kMaxLetters = 24;  // C..Z
 inline constexpr std::uint32_t kEnclosureMark = 0x40;
@@ -49,6 +49,16 @@ struct FoundDevice {
     std::uint8_t chipVariant = 0;
     std::uint8_t flashType = 0;  // byte 149 of the controller flash
     bool namePresent = false;    // the controller names itself (bytes 160-199)
+    // Backup schedule of enclosures that keep one: hours per step and the
+    // three preset periods (in steps).
+    std::uint8_t scheduleUnit = 24;
+    std::array<std::uint8_t, 3> schedulePresets{1, 7, 30};
+};
+
+// The schedule parameters of the enclosure last shown; "Off" is preset 0.
+struct ScheduleParameters {
+    std::uint8_t unit = 24;
+    std::array<std::uint8_t, 4> presets{0, 1, 7, 30};
 };
 
 // Flags that gate all device work; owned by the application, read everywhere.
@@ -89,6 +99,8 @@ struct DeviceState {
     std::vector<std::string> diskSerials;
     std::vector<std::string> diskIndexes;
     std::map<int, std::size_t> diskIndexPosition;
+
+    ScheduleParameters schedule;
 
     // The device-table slot that commands address outside discovery.
     std::atomic<std::uint8_t> currentSlot{0};
