@@ -1,0 +1,286 @@
+#include "device/discovery.h"
+
+#include <algorithm>
+
+#include "device/status_decode.h"
+
+namespace raid {
+namespace {
+
+constexpr std::uint32_t kCommandPauseMs = 200;
+constexpr int kFlashReadTries = 9;
+constexpr std::size_t kFlashTypeOffset = 149;
+
+// Controller-information block offsets.
+constexpr std::size_t kFirmware = 46;
+constexpr std::size_t kFamily = 50;
+constexpr std::size_t kName = 54;
+constexpr std::size_t kNameLength = 40;
+constexpr std::size_t kFirmwareSource = 88;
+constexpr std::size_t kEnvA = 124;
+constexpr std::size_t kEnvB = 125;
+constexpr std::size_t kBuzzerCaps = 130;
+constexpr std::size_t kBackupCaps = 134;  // 0x86
+constexpr std::size_t kSchedulePresets = 0x88;
+constexpr std::size_t kControllerName = 160;
+constexpr std::size_t kControllerCapacity = 200;
+
+constexpr std::size_t kRawMode = 80;
+constexpr std::size_t kHybridEchoCode = 81;
+constexpr std::size_t kHybridEchoSub = 82;
+constexpr std::size_t kHybridFeatures = 83;
+constexpr std::size_t kArrayLength = 94;
+constexpr std::size_t kTaskPosition = 119;
+
+bool Recognised(const ControllerBlock& block) {
+    return !(block[kFamily + 1] == 0 && (block[kFamily] == 0x50 || block[kFamily] == 0x05));
+}
+
+bool DrivesSwapped(const ControllerBlock& block) {
+    if (block[kFirmware] == 0x14 && block[kFirmware + 1] == 0x04 && block[kFirmware + 2] == 0x03) {
+        return false;
+    }
+    const std::uint8_t b = block[kFirmware + 3];
+    return !(b == 0 || (b & 0x10) != 0);
+}
+
+}  // namespace
+
+Discovery::Discovery(CommandChannel& channel, Transport& transport, DiskCatalog& catalog,
+                     Clock& clock, DeviceState& devices, ProcessFlags& flags, MessageSink message)
+    : channel_(channel),
+      transport_(transport),
+      catalog_(catalog),
+      clock_(clock),
+      devices_(devices),
+      flags_(flags),
+      message_(std::move(message)) {}
+
+int Discovery::DiscoverDevices() {
+    ScanVolumes();
+    int found = ProbeDisks();
+    if (found == 0) {
+        found = ProbeDisks();
+    }
+    return found;
+}
+
+int Discovery::CountLetters() {
+    return static_cast<int>(std::min(catalog_.Volumes().size(), kMaxLetters));
+}
+
+int Discovery::CountDisks() {
+    int count = 0;
+    for (std::uint8_t d = 0; d < kMaxDisks; ++d) {
+        const DeviceHandle h = transport_.OpenDevice(d);
+        if (h != kInvalidHandle) {
+            transport_.CloseHandle(h);
+            ++count;
+        }
+    }
+    return count;
+}
+
+void Discovery::ScanVolumes() {
+    const std::vector<CatalogVolume> volumes = catalog_.Volumes();
+    devices_.volumes.clear();
+    const std::size_t letters = std::min(volumes.size(), kMaxLetters);
+    for (std::size_t i = 0; i < letters; ++i) {
+        if (devices_.volumes.size() == kMaxVolumes) {
+            if (message_) {
+                message_(kTooManyVolumes);
+            }
+            return;
+        }
+        const CatalogVolume& v = volumes[i];
+        VolumeRecord record;
+        record.letter = static_cast<char>('C' + i);
+        record.mountPoint = v.mountPoint;
+        record.driveType = v.driveType;
+        if (!v.extent) {
+            record.driveType = kDriveTypeUnopenable;
+        } else {
+            record.diskNumber = v.extent->diskNumber;
+            record.startingOffset = v.extent->startingOffset;
+            record.length = v.extent->length;
+        }
+        devices_.volumes.push_back(std::move(record));
+    }
+}
+
+int Discovery::ProbeDisks() {
+    std::size_t found = 0;
+    int probed = 0;
+    for (auto& block : devices_.blocks) {
+        block.fill(0);
+    }
+    for (std::uint8_t d = 0; d < kMaxDisks; ++d) {
+        if (flags_.AppClosing.load()) {
+            break;
+        }
+        if (found == kMaxDevices) {
+            break;  // the table is full: the first eight enclosures are kept
+        }
+        const std::uint16_t flashTarget = flags_.flashTargetIndex.load();
+        if (!flags_.StartupPass.load() && d == flashTarget && flashTarget < kMaxDevices) {
+            // The enclosure being flashed is not disturbed by a probe.
+            devices_.newTable.entries[found++] = devices_.table.entries[flashTarget];
+            if (++probed >= devices_.diskCount) {
+                break;
+            }
+            continue;
+        }
+        const DeviceHandle h = transport_.OpenDevice(d);
+        if (h == kInvalidHandle) {
+            continue;
+        }
+        transport_.CloseHandle(h);
+        devices_.EntryUnderTest.store(d);
+        if (ProbeOne(d, found)) {
+            devices_.newTable.entries[found++] = d | kEnclosureMark;
+        }
+        if (++probed >= devices_.diskCount) {
+            break;
+        }
+    }
+    devices_.newTable.count = static_cast<std::uint8_t>(found);
+    return static_cast<int>(found);
+}
+
+bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
+    ControllerBlock& block = devices_.blocks[disk];
+    if (channel_.SendCommand(CmdProbe, block) != kStatusOk) {
+        return false;
+    }
+    MonitorSlot& slot = devices_.slots[index];
+    slot.features = 0;
+    clock_.SleepMs(kCommandPauseMs);
+    if (channel_.SendCommand(CmdGetControllerInfo, block) != kStatusOk) {
+        return false;
+    }
+    if ((block[kBuzzerCaps] >> 4) == 5) {
+        slot.features |= kFeatureBuzzer;
+    }
+    if ((block[kBackupCaps] & 0xE0) == 0xA0) {
+        slot.features |= kFeatureBackup;
+    }
+    std::copy_n(block.begin() + kFirmwareSource, 8, block.begin() + kFirmware);
+    if (!Recognised(block)) {
+        return false;
+    }
+
+    FoundDevice& device = devices_.devices[index];
+    device = FoundDevice{};
+    device.chipVariant = channel_.ChipVariant();
+    if (slot.features & kFeatureBackup) {
+        device.scheduleUnit = block[kBackupCaps] & 0x1F;
+        std::copy_n(block.begin() + kSchedulePresets, 3, device.schedulePresets.begin());
+    }
+    ReadFlashHeader(disk, index);
+
+    if (block[kControllerName] != 0) {
+        device.namePresent = true;
+        std::copy_n(block.begin() + kControllerName, kNameLength, block.begin() + kName);
+    } else {
+        NameFromInquiry(disk, block);
+    }
+    slot.drivesSwapped = DrivesSwapped(block);
+    slot.envRefresh = block[kEnvA] == 0 && block[kEnvB] == 0;
+
+    QueryHybrid(slot);
+
+    clock_.SleepMs(kCommandPauseMs);
+    ReplySector driveInfo{};
+    RaidStatus& record = devices_.records[disk];
+    if (channel_.SendCommand(CmdGetDriveInfo, driveInfo) == kStatusOk) {
+        DecodeDriveInfo(driveInfo, slot, record, DriveInfoDecode::Discovery);
+    }
+    const std::uint16_t fan = record.fanRpm;
+    const std::uint8_t temperature = record.temperature;
+    DecodeControllerInfo(block, slot, record, false);
+    if (!slot.envRefresh) {
+        record.fanRpm = fan;
+        record.temperature = temperature;
+    }
+    record.driveNumber = disk;
+    record.validMark = kValidMark;
+    record.envStatus = slot.envRefresh ? 0xA0 : 0xFF;
+    ComputeArrayCapacity(index, record, driveInfo);
+    return true;
+}
+
+void Discovery::ReadFlashHeader(std::uint8_t disk, std::size_t index) {
+    const DeviceHandle h = transport_.OpenDevice(disk);
+    if (h == kInvalidHandle) {
+        return;
+    }
+    std::array<std::uint8_t, 2 * kPayloadLength> header{};
+    for (std::uint32_t part = 0; part < 2; ++part) {
+        std::span<std::uint8_t, kPayloadLength> chunk(header.data() + part * kPayloadLength,
+                                                      kPayloadLength);
+        for (int attempt = 0; attempt < kFlashReadTries; ++attempt) {
+            if (channel_.FlashRead(h, part * kPayloadLength, chunk) == kStatusOk) {
+                break;
+            }
+        }
+    }
+    transport_.CloseHandle(h);
+    devices_.devices[index].flashType = header[kFlashTypeOffset];
+}
+
+void Discovery::NameFromInquiry(std::uint8_t disk, ControllerBlock& block) {
+    const DeviceHandle h = transport_.OpenDevice(disk);
+    if (h == kInvalidHandle) {
+        return;
+    }
+    std::array<std::uint8_t, kInquiryLength> inquiry{};
+    const bool ok = transport_.InquiryDevice(h, inquiry);
+    transport_.CloseHandle(h);
+    if (!ok) {
+        return;
+    }
+    // Vendor and product (16 bytes from offset 8), stored pair-swapped like
+    // every other name, then padded with blanks to 40 characters.
+    for (std::size_t j = 0; j < 16; ++j) {
+        block[kName + (j ^ 1)] = inquiry[8 + j];
+    }
+    std::fill(block.begin() + kName + 16, block.begin() + kName + kNameLength, ' ');
+}
+
+void Discovery::QueryHybrid(MonitorSlot& slot) {
+    channel_.SetQueuedArgs(CmdHybridConfig, 0x33, 0xEF, 0xDF);
+    clock_.SleepMs(kCommandPauseMs);
+    ReplySector reply{};
+    if (channel_.SendCommand(CmdHybridConfig, reply) == kStatusOk &&
+        reply[kHybridEchoCode] == 0x78 && reply[kHybridEchoSub] == 0x33) {
+        slot.features |= kFeatureHybrid | reply[kHybridFeatures];
+    }
+}
+
+void Discovery::ComputeArrayCapacity(std::size_t index, RaidStatus& record,
+                                     const ReplySector& driveInfo) {
+    const ControllerBlock& block = devices_.blocks[record.driveNumber];
+    if (driveInfo[kRawMode] == 2) {
+        clock_.SleepMs(kCommandPauseMs);
+        ReplySector reply{};
+        if (channel_.SendCommand(CmdGetExtendedStatus, reply) == kStatusOk) {
+            record.raidTaskStatus = reply[kTaskStatusOffset];
+            record.arrayCapacity = ReadBigEndian(std::span(reply).subspan(kArrayLength, 6));
+            if (record.taskMask == 0) {
+                record.progressPercent = 0;
+            } else if (auto percent = ProgressPercent(
+                           ReadBigEndian(std::span(reply).subspan(kTaskPosition, 5)),
+                           record.arrayCapacity)) {
+                record.progressPercent = *percent;  // an empty array leaves it as it was
+            }
+        }
+        return;
+    }
+    if (devices_.devices[index].namePresent) {
+        record.arrayCapacity = ReadLittleEndian(std::span(block).subspan(kControllerCapacity, 6));
+    } else {
+        record.arrayCapacity = 2 * std::min(record.hdd1Capacity, record.hdd2Capacity);
+    }
+}
+
+}  // namespace raid

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "device/clock.h"
+#include "device/command_channel.h"
+#include "device/device_state.h"
+#include "device/disk_catalog.h"
+#include "device/transport.h"
+
+namespace raid {
+
+// Finds the enclosures among the machine's disks. Runs on the detection
+// thread while polling is paused; writes the "new" side of DeviceState.
+class Discovery {
+  public:
+    // `message` raises a message box; discovery runs off the main thread, so
+    // the caller hands it over.
+    using MessageSink = std::function<void(const std::string& text)>;
+
+    Discovery(CommandChannel& channel, Transport& transport, DiskCatalog& catalog, Clock& clock,
+              DeviceState& devices, ProcessFlags& flags, MessageSink message);
+
+    // Volume scan and probe; a second probe when the first finds nothing.
+    int DiscoverDevices();
+    void ScanVolumes();
+    int ProbeDisks();
+
+    // Letters C..Z present (at most 24) and disks 0..9 that open.
+    int CountLetters();
+    int CountDisks();
+
+    static constexpr const char* kTooManyVolumes = "Drive Count Must less than 20.";
+
+  private:
+    bool ProbeOne(std::uint8_t disk, std::size_t index);
+    void ReadFlashHeader(std::uint8_t disk, std::size_t index);
+    void NameFromInquiry(std::uint8_t disk, ControllerBlock& block);
+    void QueryHybrid(MonitorSlot& slot);
+    void ComputeArrayCapacity(std::size_t index, RaidStatus& record, const ReplySector& driveInfo);
+
+    CommandChannel& channel_;
+    Transport& transport_;
+    DiskCatalog& catalog_;
+    Clock& clock_;
+    DeviceState& devices_;
+    ProcessFlags& flags_;
+    MessageSink message_;
+};
+
+}  // namespace raid
