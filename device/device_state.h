@@ -94,11 +94,8 @@ struct DeviceState {
     int letterCount = 0;
     int diskCount = 0;
 
-    // Disk identities from the system facts: serials and indexes by result
-    // position, and the position of each disk index.
-    std::vector<std::string> diskSerials;
-    std::vector<std::string> diskIndexes;
-    std::map<int, std::size_t> diskIndexPosition;
+    // Serial number of each disk index, from the system facts.
+    std::map<std::uint32_t, std::string> diskSerials;
 
     ScheduleParameters schedule;
 

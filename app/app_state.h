@@ -1,0 +1,38 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "device/device_state.h"
+#include "monitor/event_log.h"
+#include "monitor/poll_state.h"
+
+namespace raid {
+
+inline constexpr const char* kVersionText = "v0.50.11-5b";
+inline constexpr const char* kAppTitle = "RAID GUI v0.50.11-5b";
+inline constexpr std::uint8_t kSmartRefreshTicks = 60;
+
+// Mail request bits served by the mail thread.
+inline constexpr std::uint8_t MailReloadRequested = 0x01;
+inline constexpr std::uint8_t MailSendPending = 0x02;
+
+// The process-wide state, created once by the front end and passed by
+// reference. Flags two threads touch are atomics; each still has one writer.
+struct AppState {
+    ProcessFlags flags;
+    DeviceState devices;
+    PollState poll;
+    EventLogState log;
+
+    std::atomic<std::uint8_t> MailFlags{0};
+    std::uint8_t SmartCountdown = kSmartRefreshTicks;
+    bool smartThresholdsRead = false;
+    int CurrentPage = 0;
+
+    std::vector<std::string> systemInfoLines;
+};
+
+}  // namespace raid

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/app_state.h"
+#include "app/device_change_follow_up.h"
+#include "app/front_end.h"
+#include "app/main_thread_queue.h"
+#include "app/wakeup.h"
+#include "device/clock.h"
+#include "device/command_channel.h"
+#include "device/dialogs.h"
+#include "device/discovery.h"
+#include "device/disk_catalog.h"
+#include "device/transport.h"
+#include "monitor/mail_request.h"
+#include "monitor/status_poll.h"
+#include "monitor/status_sink.h"
+#include "sysinfo/system_facts.h"
+
+namespace raid {
+
+// The operating-system services the engine runs on.
+struct EngineServices {
+    Transport& transport;
+    DiskCatalog& catalog;
+    SystemFacts& facts;
+    Clock& clock;
+    Dialogs& dialogs;
+    StatusSink& status;
+    MailRequestSink& mail;
+};
+
+// The program without its window: process-wide state, the three worker
+// threads and the timer ticks. The front end owns the timers and the main
+// loop and calls the ticks; everything but discovery runs on the main thread.
+class Engine {
+  public:
+    // `notifyMain` tells the front end that hand-over work waits in queue().
+    Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
+           std::function<void()> notifyMain);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Start-up: counts, system information, worker threads. Call once.
+    void Start();
+    // Closing: refused (false, with the designed message) during a firmware
+    // upgrade; otherwise stops everything and returns true.
+    bool Close();
+
+    // The worker-to-main-thread hand-over; the front end runs its pending
+    // work on the main thread.
+    MainThreadQueue& queue() { return queue_; }
+
+    // Timers of the main window.
+    void Timer2Tick();  // 5000 ms: status-poll pacing
+    void Timer3Tick();  // 1000 ms: SMART refresh pacing
+    void Timer4Tick();  // 500 ms: device-change follow-up
+    bool Timer2Enabled() const { return timer2Enabled_; }
+    bool Timer3Enabled() const { return timer3Enabled_; }
+
+    // A device-change notification from the platform (main thread).
+    void DeviceChanged() { followUp_.DeviceChanged(); }
+    // Sets request bits of the polling thread and wakes it.
+    void Request(std::uint8_t bits);
+    // Sets mail request bits and wakes the mail thread.
+    void RequestMail(std::uint8_t bits);
+
+    // Served on the main thread when the mail thread finds MailFlags set.
+    void SetMailService(std::function<void()> service) { mailService_ = std::move(service); }
+    // Let the window handle pending events during long device work.
+    void SetMessagePump(std::function<void()> pump);
+
+    CommandChannel& channel() { return channel_; }
+    StatusPoller& poller() { return poller_; }
+    DeviceChangeFollowUp& followUp() { return followUp_; }
+    AppState& state() { return state_; }
+
+    static constexpr const char* kUpgradeRunning = "Firmware is upgrading, please wait a moment.";
+
+  private:
+    void DetectLoop();
+    void PollLoop();
+    void MailLoop();
+    void DetectEventsNow(std::uint8_t changedMask);
+    void StopThreads();
+
+    AppState& state_;
+    EngineServices services_;
+    FrontEnd& frontEnd_;
+    MainThreadQueue queue_;
+    CommandChannel channel_;
+    Discovery discovery_;
+    StatusPoller poller_;
+    DeviceChangeFollowUp followUp_;
+    std::function<void()> mailService_;
+    std::function<void()> pump_;
+
+    bool timer2Enabled_ = false;
+    bool timer3Enabled_ = false;
+    bool started_ = false;
+    std::atomic<bool> terminate_{false};
+    Wakeup detectWake_;
+    Wakeup pollWake_;
+    Wakeup mailWake_;
+    std::thread detectThread_;
+    std::thread pollThread_;
+    std::thread mailThread_;
+};
+
+}  // namespace raid

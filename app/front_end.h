@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace raid {
+
+// What the engine asks of the window (or of the command line). Everything is
+// called on the main thread; each default does nothing.
+class FrontEnd {
+  public:
+    virtual ~FrontEnd() = default;
+
+    // The detection status text ("Drive detecting", "No Drive found! ", " ").
+    virtual void SetStatusText(const std::string& /*text*/, bool /*visible*/) {}
+    // A device slot's check box and pictures after a discovery.
+    virtual void SetSlotAvailable(int /*slot*/, bool /*available*/) {}
+    // A failing slot was switched off by the poll.
+    virtual void SlotUnchecked(int /*slot*/) {}
+    // Discovery applied: with no device the page buttons and maintenance
+    // controls are disabled; otherwise enabled and the device list rebuilt.
+    virtual void DevicesApplied(int /*count*/) {}
+    virtual void SetUpgradeEnabled(bool /*enabled*/) {}
+    // After a poll that changed something.
+    virtual void RedrawStatus(std::uint8_t /*changedMask*/, bool /*full*/) {}
+    // The SMART page's countdown label.
+    virtual void SetSmartLabel(const std::string& /*text*/) {}
+    // Every line the event log gains.
+    virtual void LogLineAdded(const std::string& /*line*/) {}
+};
+
+}  // namespace raid
