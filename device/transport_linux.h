@@ -12,6 +12,7 @@
 #include <string>
 
 #include "device/disk_map_linux.h"
+#include "device/scsi_pass_through_block.h"
 #include "device/transport.h"
 
 namespace raid {
@@ -59,7 +60,8 @@ inline constexpr std::uint8_t kSenseKeyUnitAttention = 0x06;
 // `ioctlResult` is what SgDevice::Io returned. Only the first
 // min(hdr.sb_len_wr, sense.size()) bytes of `sense` are looked at, whatever the
 // kernel claims it wrote.
-SgOutcome ClassifySgIo(int ioctlResult, const sg_io_hdr_t& hdr, std::span<const std::uint8_t> sense);
+SgOutcome ClassifySgIo(int ioctlResult, const sg_io_hdr_t& hdr,
+                       std::span<const std::uint8_t> sense);
 
 // SG_IO takes milliseconds. The request timeouts are 3000 s for a read and
 // 200 s for INQUIRY; a read that hangs for 50 minutes would freeze the window
@@ -98,7 +100,7 @@ class LinuxTransport final : public Transport {
     bool IsOpen(DeviceHandle handle) const;
     // Sends one command, retrying UNIT ATTENTION; true only for a good outcome
     // that moved exactly `length` bytes (or at least `minLength`, for INQUIRY).
-    bool Execute(int fd, const std::uint8_t* cdb, std::uint8_t* data, std::uint32_t length,
+    bool Execute(int fd, const Cdb& cdb, std::uint8_t* data, std::uint32_t length,
                  std::uint32_t minLength, std::uint32_t timeoutSeconds);
 
     DiskMapRoots roots_;
