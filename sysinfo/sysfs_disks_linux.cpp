@@ -47,9 +47,9 @@ std::string ReadSerial(const std::filesystem::path& deviceDir) {
 
 }  // namespace
 
-DiskFacts SysfsDiskFacts(const std::filesystem::path& root, const std::string& blockName,
+DiskFacts SysfsDiskFacts(const std::filesystem::path& sysDir, const std::string& blockName,
                          std::uint32_t index) {
-    const std::filesystem::path deviceDir = root / "sys/block" / blockName / "device";
+    const std::filesystem::path deviceDir = sysDir / "block" / blockName / "device";
     DiskFacts disk;
     disk.model = ReadFactFile(deviceDir / "model");
     disk.deviceId = "/dev/" + blockName;
@@ -80,7 +80,7 @@ std::optional<std::vector<DiskFacts>> ListSysfsDisks(const std::filesystem::path
     });
     std::vector<DiskFacts> disks;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        disks.push_back(SysfsDiskFacts(root, names[i], static_cast<std::uint32_t>(i)));
+        disks.push_back(SysfsDiskFacts(root / "sys", names[i], static_cast<std::uint32_t>(i)));
     }
     return disks;
 }

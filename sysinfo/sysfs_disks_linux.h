@@ -17,10 +17,11 @@ struct DiskFacts {
 };
 
 // Model, device path and serial number of block device `blockName` ("sdb")
-// under `root`/sys/block, with the given index. The serial comes from
+// under `sysDir`/block (`sysDir` is where sysfs is mounted, "/sys"), with the
+// given index. The serial comes from
 // device/serial, else the unit serial number page (device/vpd_pg80), else
 // device/wwid; empty when none of them has one.
-DiskFacts SysfsDiskFacts(const std::filesystem::path& root, const std::string& blockName,
+DiskFacts SysfsDiskFacts(const std::filesystem::path& sysDir, const std::string& blockName,
                          std::uint32_t index);
 
 // The SCSI disks `root`/sys/block/sd*, in kernel name order (sda..sdz, sdaa..),

@@ -118,7 +118,7 @@ TEST_F(FakeSysfs, SerialNumberSources) {
         for (const auto& [file, content] : c.files) {
             Write(std::string("sys/block/") + c.disk + "/device/" + file, content);
         }
-        EXPECT_EQ(SysfsDiskFacts(root, c.disk, 0).serialNumber, c.expected) << c.disk;
+        EXPECT_EQ(SysfsDiskFacts(root / "sys", c.disk, 0).serialNumber, c.expected) << c.disk;
     }
 }
 
