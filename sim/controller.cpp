@@ -1,0 +1,247 @@
+#include "sim/controller.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/command_codes.h"
+
+namespace raid::sim {
+namespace {
+
+constexpr char kFirstHead[] = "__KORVADE6182A__";
+constexpr char kFirstTail[] = "__SATA6GRAID01__";
+constexpr char kSecondHead[] = "__DRAVOLT2109A__";
+constexpr char kSecondTail[] = "_PORTMULTIPLIER_";
+constexpr std::size_t kSignatureSize = 16;
+constexpr std::size_t kTailAt = 496;
+constexpr std::size_t kStatusAt = 48;
+constexpr std::size_t kFlashTypeAt = 149;
+
+void Sign(Sector& reply, SignatureKind kind) {
+    const bool first = kind == SignatureKind::First;
+    std::memcpy(reply.data(), first ? kFirstHead : kSecondHead, kSignatureSize);
+    std::memcpy(reply.data() + kTailAt, first ? kFirstTail : kSecondTail, kSignatureSize);
+}
+
+bool InWindow(const FaultConfig& fault, std::uint64_t nowMs) {
+    return nowMs >= fault.fromMs && (!fault.untilMs || nowMs < *fault.untilMs);
+}
+
+}  // namespace
+
+void FillDiskContent(std::uint32_t lba, std::span<std::uint8_t, 512> out) {
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = static_cast<std::uint8_t>((lba * 131u + i * 7u) ^ (lba >> 8));
+    }
+}
+
+std::uint64_t DerivedArrayCapacity(std::uint8_t mode, const std::array<DriveConfig, 2>& drives) {
+    const std::uint64_t a = drives[0].capacity;
+    const std::uint64_t b = drives[1].capacity;
+    switch (mode) {
+        case kModeJbod:
+            return a + b;
+        case kModeStripe:
+            return 2 * std::min(a, b);
+        case kModeMirror:
+            return std::min(a, b);
+        default:
+            return a;
+    }
+}
+
+Controller::Controller(const EnclosureConfig& config)
+    : config_(config.controller), flash_(config.controller.flashSize) {
+    state_.drives = config.drives;
+    state_.raidMode = config.raidMode;
+    state_.taskStatus = config.taskStatus;
+    state_.arrayCapacity =
+        config.controller.capacity.value_or(DerivedArrayCapacity(config.raidMode, config.drives));
+    state_.buzzer = config.controller.buzzer;
+    state_.backup = config.controller.backup;
+    if (flash_.size() > kFlashTypeAt) {
+        flash_.contents()[kFlashTypeAt] = config.controller.flashType;
+    }
+    for (const FaultConfig& fault : config.faults) {
+        faults_.push_back({fault, fault.times});
+    }
+}
+
+void Controller::ResetLink() {
+    decoder_.Reset();
+    lastLba_.reset();
+    pending_.reset();
+}
+
+bool Controller::Read(std::uint32_t lba, std::uint64_t nowMs, std::span<std::uint8_t, 512> out) {
+    Advance(nowMs);
+    // The controller notices a command byte only by a change of address.
+    const bool repeated = lastLba_ == lba;
+    lastLba_ = lba;
+    if (lba == kReplySector) {
+        return ServeReplyPoll(repeated, out);
+    }
+    FillDiskContent(lba, out);
+    if (repeated || lba == kSeparatorSector) {
+        return true;
+    }
+    switch (decoder_.Feed(lba)) {
+        case FrameDecoder::Step::Started:
+            // A new command replaces whatever answer was still waiting, even
+            // if the command itself turns out to be garbled.
+            pending_.reset();
+            break;
+        case FrameDecoder::Step::CommandKnown:
+            if (!Hits(FaultKind::SequenceRead, decoder_.Frame().code(), nowMs).empty()) {
+                decoder_.Reset();
+                return false;
+            }
+            break;
+        case FrameDecoder::Step::Complete:
+            Finish(decoder_.Frame(), nowMs);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+bool Controller::ServeReplyPoll(bool repeated, std::span<std::uint8_t, 512> out) {
+    if (repeated || !pending_) {
+        FillDiskContent(kReplySector, out);
+        return true;
+    }
+    if (pending_->failReads) {
+        return false;
+    }
+    if (!pending_->pollsLeft || *pending_->pollsLeft > 0) {
+        if (pending_->pollsLeft) {
+            --*pending_->pollsLeft;
+        }
+        FillDiskContent(kReplySector, out);
+        return true;
+    }
+    std::copy(pending_->sector.begin(), pending_->sector.end(), out.begin());
+    return true;
+}
+
+void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
+    CommandRecord record;
+    record.atMs = nowMs;
+    record.code = frame.code();
+    record.args = frame.args();
+    record.longForm = frame.longForm;
+    if (frame.longForm) {
+        std::copy(frame.payload().begin(), frame.payload().end(), record.payload.begin());
+    }
+    record.crcOk = frame.crcOk;
+    if (frame.crcOk) {
+        PendingReply reply;
+        const std::uint8_t status = Execute(frame, nowMs, reply.sector);
+        reply.sector[kStatusAt] = status;
+        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, frame.code(), nowMs)) {
+            reply.sector[kStatusAt] = fault->status;
+        }
+        Sign(reply.sector, config_.signature);
+        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, frame.code(), nowMs)) {
+            reply.sector[fault->secondSignature ? kTailAt + kSignatureSize - 1 : 0] ^= 0x01;
+        }
+        reply.pollsLeft = 0;
+        for (const FaultConfig* fault : Hits(FaultKind::NoReply, frame.code(), nowMs)) {
+            reply.pollsLeft = fault->polls;
+        }
+        reply.failReads = !Hits(FaultKind::ReplyRead, frame.code(), nowMs).empty();
+        record.status = reply.sector[kStatusAt];
+        pending_ = reply;
+    }
+    if (recording_) {
+        commands_.push_back(record);
+    }
+}
+
+std::vector<const FaultConfig*> Controller::Hits(FaultKind kind, std::uint8_t code,
+                                                 std::uint64_t nowMs) {
+    std::vector<const FaultConfig*> hits;
+    for (ActiveFault& fault : faults_) {
+        const FaultConfig& f = fault.config;
+        if (f.kind != kind || (f.code && *f.code != code) || !InWindow(f, nowMs) ||
+            (fault.remaining && *fault.remaining == 0)) {
+            continue;
+        }
+        if (fault.remaining) {
+            --*fault.remaining;
+        }
+        hits.push_back(&f);
+    }
+    return hits;
+}
+
+void Controller::Advance(std::uint64_t nowMs) {
+    if (state_.rebuild && nowMs >= state_.rebuild->endMs) {
+        state_.drives[state_.rebuild->drive].state = kStatePresent;
+        state_.taskStatus = kTaskNone;
+        state_.rebuild.reset();
+    }
+}
+
+std::uint64_t Controller::TaskPosition(std::uint64_t nowMs) const {
+    if (!state_.rebuild) {
+        return 0;
+    }
+    const auto& r = *state_.rebuild;
+    if (nowMs <= r.startMs) {
+        return 0;
+    }
+    if (nowMs >= r.endMs) {
+        return state_.arrayCapacity;
+    }
+    // Split the product so a 48-bit capacity times a long span cannot overflow.
+    const std::uint64_t span = r.endMs - r.startMs;
+    const std::uint64_t done = nowMs - r.startMs;
+    const std::uint64_t whole = state_.arrayCapacity / span;
+    const std::uint64_t rest = state_.arrayCapacity % span;
+    return whole * done + rest * done / span;
+}
+
+void Controller::Apply(const TimelineEvent& event) {
+    const std::size_t drive = event.drive == 2 ? 1 : 0;
+    switch (event.kind) {
+        case EventKind::DriveState: {
+            DriveConfig& d = state_.drives[drive];
+            d.state = event.state;
+            if (event.model) {
+                d.model = *event.model;
+            }
+            if (event.serial) {
+                d.serial = *event.serial;
+            }
+            if (event.capacity) {
+                d.capacity = *event.capacity;
+            }
+            ataResults_[drive].reset();
+            if (state_.rebuild && state_.rebuild->drive == drive) {
+                // The drive being rebuilt changed under the task: it ends
+                // well only if the drive is still a working member.
+                state_.rebuild.reset();
+                state_.taskStatus = event.state <= kStateBusy ? kTaskNone : kTaskFailed;
+            }
+            break;
+        }
+        case EventKind::Rebuild:
+            state_.rebuild = ControllerState::Rebuild{drive, event.atMs, event.untilMs};
+            state_.drives[drive].state = kStateBusy;
+            state_.taskStatus = kTaskRunning;
+            break;
+        case EventKind::Schedule:
+            state_.backup = event.schedule;
+            break;
+        case EventKind::TaskStatus:
+            state_.taskStatus = event.taskStatus;
+            break;
+        case EventKind::Enclosure:
+            ResetLink();
+            break;
+    }
+}
+
+}  // namespace raid::sim
