@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "device/transport.h"
-
 namespace raid::sim {
 namespace {
 
