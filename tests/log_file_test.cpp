@@ -1,0 +1,136 @@
+#include "monitor/log_file.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace raid {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+TEST(LogFileLinesTest, SplitOnCrLfOrLf) {
+    struct Case {
+        const char* data;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"", {}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\r\nb", {"a", "b"}},  // no final line break
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"a\rb\r\n", {"a\rb"}},  // a lone CR is text
+        {"\r\n", {""}},
+        {"a\r", {"a\r"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitLogLines(c.data), c.lines) << "data: " << c.data;
+    }
+}
+
+TEST(LogFileLinesTest, JoinEndsEveryLineWithCrLf) {
+    EXPECT_EQ(JoinLogLines({"a", "", "b"}), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(JoinLogLines({}), "");
+}
+
+TEST(LogFileLinesTest, FileNameIsFolderDayAndLog) {
+    EXPECT_EQ(LogFileName("/var/log/raid", "261206"), "/var/log/raid/261206.log");
+    EXPECT_EQ(LogFileName("/var/log/raid/", "261206"), "/var/log/raid/261206.log");
+    EXPECT_EQ(LogFileName("", "261206"), "261206.log");
+}
+
+class LogFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        folder = fs::path(::testing::TempDir()) / (std::string("log-file-") + info->name());
+        fs::remove_all(folder);
+        ASSERT_TRUE(fs::create_directories(folder));
+        path = (folder / "261206.log").string();
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    static std::string Read(const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream data;
+        data << in.rdbuf();
+        return data.str();
+    }
+    std::vector<std::string> FolderEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    fs::path folder;
+    std::string path;
+};
+
+TEST_F(LogFileTest, SaveWritesCrLfAndLoadReadsItBack) {
+    ASSERT_EQ(SaveLogFile(path, {"first", "second"}), "");
+    EXPECT_EQ(Read(path), "first\r\nsecond\r\n");
+    const LogLoad load = LoadLogFile(path);
+    EXPECT_EQ(load.outcome, LogLoad::Outcome::Loaded);
+    EXPECT_THAT(load.lines, ElementsAre("first", "second"));
+}
+
+TEST_F(LogFileTest, SaveReplacesTheFileKeepsItsModeAndLeavesNoTemporaryFile) {
+    std::ofstream(path) << "old contents that are longer than the new ones\n";
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_EQ(SaveLogFile(path, {"new"}), "");
+    EXPECT_EQ(Read(path), "new\r\n");
+    EXPECT_THAT(FolderEntries(), ElementsAre("261206.log"));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(LogFileTest, LoadTellsAMissingFileFromAnUnreadableOne) {
+    EXPECT_EQ(LoadLogFile(path).outcome, LogLoad::Outcome::Missing);
+    EXPECT_FALSE(LogFileMayExist(path));
+
+    fs::create_directory(path);  // a directory opens but cannot be read
+    const LogLoad load = LoadLogFile(path);
+    EXPECT_EQ(load.outcome, LogLoad::Outcome::Failed);
+    EXPECT_THAT(load.error, HasSubstr(path));
+    EXPECT_THAT(load.lines, IsEmpty());
+    EXPECT_TRUE(LogFileMayExist(path));
+}
+
+TEST_F(LogFileTest, LoadToleratesAFileWithoutFinalLineBreak) {
+    std::ofstream(path, std::ios::binary) << "a\r\nb";
+    EXPECT_THAT(LoadLogFile(path).lines, ElementsAre("a", "b"));
+}
+
+// The test may run as root, which ignores a read-only folder; a folder path
+// that runs through a plain file fails for everyone.
+TEST_F(LogFileTest, SaveIntoAnUnusableFolderReportsTheErrorAndLeavesNothing) {
+    const fs::path blocked = folder / "blocked";
+    std::ofstream(blocked) << "not a folder";
+    const std::string target = (blocked / "261206.log").string();
+    const std::string error = SaveLogFile(target, {"line"});
+    EXPECT_THAT(error, HasSubstr(target));
+    EXPECT_THAT(error, HasSubstr("Not a directory"));
+    EXPECT_FALSE(LogFileMayExist(target));
+    EXPECT_THAT(FolderEntries(), ElementsAre("blocked"));
+}
+
+TEST_F(LogFileTest, SaveOverADirectoryFailsAndRemovesItsTemporaryFile) {
+    fs::create_directory(path);
+    const std::string error = SaveLogFile(path, {"line"});
+    EXPECT_THAT(error, HasSubstr("cannot replace"));
+    EXPECT_THAT(FolderEntries(), ElementsAre("261206.log"));
+    EXPECT_TRUE(fs::is_directory(path));
+}
+
+}  // namespace
+}  // namespace raid
