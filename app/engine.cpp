@@ -214,7 +214,27 @@ void Engine::Timer4Tick() {
     followUp_.Tick();
 }
 
+int Engine::DiscoverAndPollOnce() {
+    DeviceState& dev = state_.devices;
+    logEvents_ = false;
+    dev.letterCount = discovery_.CountLetters();
+    dev.diskCount = discovery_.CountDisks();
+    dev.DetectRequest.store(0);
+    const int found = discovery_.DiscoverDevices();
+    dev.PollPaused.store(0);
+    dev.DetectDone.store(1);
+    followUp_.Tick();
+    state_.flags.StartupPass.store(0);
+    state_.poll.PollRequest.store(0);
+    poller_.PollStatus();
+    logEvents_ = true;
+    return found;
+}
+
 void Engine::DetectEventsNow(std::uint8_t changedMask) {
+    if (!logEvents_) {
+        return;
+    }
     const EventLogServices services{
         .devices = state_.devices,
         .flags = state_.flags,

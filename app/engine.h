@@ -57,6 +57,10 @@ class Engine {
     // work on the main thread.
     MainThreadQueue& queue() { return queue_; }
 
+    // One discovery and one status poll on the calling thread, without the
+    // workers and without writing the event log (a one-shot status report).
+    int DiscoverAndPollOnce();
+
     // Timers of the main window.
     void Timer2Tick();  // 5000 ms: status-poll pacing
     void Timer3Tick();  // 1000 ms: SMART refresh pacing
@@ -104,6 +108,7 @@ class Engine {
     bool timer2Enabled_ = false;
     bool timer3Enabled_ = false;
     bool started_ = false;
+    bool logEvents_ = true;
     std::atomic<bool> terminate_{false};
     Wakeup detectWake_;
     Wakeup pollWake_;

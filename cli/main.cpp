@@ -1,8 +1,64 @@
+// raidcli: the monitoring engine without a window.
+#include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/platform.h"
+#include "cli/cli_options.h"
+#include "cli/monitor_command.h"
+#include "cli/probe_command.h"
+#include "cli/status_command.h"
+#include "device/clock.h"
+#include "device/device_changes.h"
+#ifdef RAIDCLI_WITH_UDEV
+#include "udev/device_changes_udev_linux.h"
+#endif
+
+namespace {
+
+std::unique_ptr<raid::DeviceChanges> WatchDeviceChanges() {
+#ifdef RAIDCLI_WITH_UDEV
+    std::string error;
+    if (auto udev = raid::UdevDeviceChanges::Open(error)) {
+        return udev;
+    }
+    std::fprintf(stderr, "Device changes are not watched: %s\n", error.c_str());
+#endif
+    return std::make_unique<raid::NoDeviceChanges>();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    std::fprintf(stderr, "usage: raidcli probe [--simulate[=scenario.json]]\n");
-    return 2;
+    // Log lines carry the date and time in the user's regional format.
+    std::setlocale(LC_ALL, "");
+
+    const raid::cli::CliOptions options = raid::cli::ParseCli(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "raidcli: %s\n%s", options.error.c_str(), raid::cli::kUsage);
+        return 2;
+    }
+
+    raid::SteadyClock clock;
+    const char* trace = std::getenv("RAIDGUI_TRACE");
+    raid::PlatformResult made =
+        options.simulate ? raid::MakeSimulatedPlatform(options.scenarioFile, clock, trace)
+                         : raid::MakeHostPlatform(trace);
+    if (!made.ok) {
+        std::fprintf(stderr, "raidcli: %s\n", made.error.c_str());
+        return 2;
+    }
+
+    if (options.verb == "probe") {
+        return raid::cli::RunProbe(made.platform, clock);
+    }
+    if (options.verb == "status") {
+        return raid::cli::RunStatus(made.platform, clock, options.json);
+    }
+    std::unique_ptr<raid::DeviceChanges> changes =
+        options.simulate ? made.platform.deviceChanges ? std::move(made.platform.deviceChanges)
+                                                       : std::make_unique<raid::NoDeviceChanges>()
+                         : WatchDeviceChanges();
+    return raid::cli::RunMonitor(made.platform, clock, *changes);
 }

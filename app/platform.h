@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/clock.h"
+#include "device/device_changes.h"
+#include "device/disk_catalog.h"
+#include "device/transport.h"
+#include "sysinfo/system_facts.h"
+
+namespace raid {
+
+// The operating-system services of one run: the host's, or a simulated
+// machine with stand-in enclosures.
+struct Platform {
+    std::unique_ptr<Transport> transport;
+    std::unique_ptr<DiskCatalog> catalog;
+    std::unique_ptr<SystemFacts> facts;
+    // Set for a simulated machine, whose enclosures come and go on its own
+    // timeline; the host's are watched by the front end.
+    std::unique_ptr<DeviceChanges> deviceChanges;
+};
+
+struct PlatformResult {
+    bool ok = false;
+    std::string error;
+    Platform platform;
+};
+
+// `traceFile` is the value of RAIDGUI_TRACE (may be null): every transport
+// operation is then appended to that file.
+PlatformResult MakeHostPlatform(const char* traceFile);
+
+// Stand-in enclosures from `scenarioFile`, or the built-in demo scenario when
+// it is empty. Host facts (board, name, addresses) are still the machine's.
+PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clock,
+                                     const char* traceFile);
+
+// Tries to open every disk number and returns a message for the first one
+// that was refused for lack of rights, or empty text: "no enclosure" and
+// "not allowed to look" must not read the same.
+std::string PermissionProblem(Transport& transport);
+
+}  // namespace raid

@@ -1,0 +1,35 @@
+#include "app/platform.h"
+
+#include "device/disk_map_linux.h"
+#include "device/fixed_disk_catalog.h"
+#include "device/trace_transport.h"
+#include "device/transport_linux.h"
+#include "sysinfo/sysfs_disks_linux.h"
+#include "sysinfo/system_facts_linux.h"
+
+namespace raid {
+
+// Each disk's Index is its physical disk number, so the serial looked up for
+// an enclosure is the serial of that very disk.
+std::unique_ptr<SystemFacts> MakeHostFacts() {
+    auto lister = []() -> std::optional<std::vector<DiskFacts>> {
+        std::vector<DiskFacts> disks;
+        for (const MappedDisk& disk : ReadDiskMap(DiskMapRoots{})) {
+            disks.push_back(SysfsDiskFacts("/sys", disk.name, disk.number));
+        }
+        return disks;
+    };
+    return std::make_unique<LinuxSystemFacts>("/", lister);
+}
+
+PlatformResult MakeHostPlatform(const char* traceFile) {
+    PlatformResult result;
+    result.platform.transport =
+        MakeTracedIfRequested(std::make_unique<LinuxTransport>(), traceFile);
+    result.platform.catalog = std::make_unique<FixedDiskCatalog>();
+    result.platform.facts = MakeHostFacts();
+    result.ok = true;
+    return result;
+}
+
+}  // namespace raid

@@ -1,0 +1,38 @@
+#include "cli/cli_options.h"
+
+#include <string_view>
+
+namespace raid::cli {
+
+CliOptions ParseCli(int argc, const char* const* argv) {
+    CliOptions options;
+    if (argc < 2) {
+        options.error = "no command given";
+        return options;
+    }
+    options.verb = argv[1];
+    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor") {
+        options.error = "unknown command '" + options.verb + "'";
+        return options;
+    }
+    for (int i = 2; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        constexpr std::string_view kSimulate = "--simulate";
+        if (arg == kSimulate) {
+            options.simulate = true;
+        } else if (arg.starts_with("--simulate=")) {
+            options.simulate = true;
+            options.scenarioFile = std::string(arg.substr(kSimulate.size() + 1));
+            if (options.scenarioFile.empty()) {
+                options.error = "--simulate= needs a scenario file";
+            }
+        } else if (arg == "--json" && options.verb == "status") {
+            options.json = true;
+        } else {
+            options.error = "unknown option '" + std::string(arg) + "'";
+        }
+    }
+    return options;
+}
+
+}  // namespace raid::cli

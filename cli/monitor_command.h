@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/platform.h"
+#include "device/clock.h"
+#include "device/device_changes.h"
+
+namespace raid::cli {
+
+// Runs the engine headless until SIGINT or SIGTERM: writes the event log,
+// prints each new log line and each mail request. Returns the exit code.
+int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes);
+
+}  // namespace raid::cli

@@ -1,0 +1,146 @@
+#include "cli/status_command.h"
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/engine.h"
+#include "cli/console.h"
+#include "monitor/status_summary.h"
+#include "monitor/status_text.h"
+
+namespace raid::cli {
+namespace {
+
+struct DriveView {
+    const char* bay;
+    std::uint8_t state;
+    std::uint8_t classBits;
+    std::span<const std::uint8_t> model;
+    std::span<const std::uint8_t> serial;
+    std::uint64_t capacity;
+};
+
+std::array<DriveView, 2> Drives(const RaidStatus& r) {
+    return {DriveView{"HDD1", r.hdd1State, static_cast<std::uint8_t>(r.driveClass & 0x0F),
+                      r.hdd1Model, r.hdd1Serial, r.hdd1Capacity},
+            DriveView{"HDD2", r.hdd2State, static_cast<std::uint8_t>(r.driveClass >> 4),
+                      r.hdd2Model, r.hdd2Serial, r.hdd2Capacity}};
+}
+
+std::string OneLine(std::string text) {
+    for (char& c : text) {
+        if (c == '\n') {
+            c = ' ';
+        }
+    }
+    return text;
+}
+
+std::string SerialOfDisk(const DeviceState& dev, std::uint8_t disk) {
+    const auto it = dev.diskSerials.find(disk);
+    return it == dev.diskSerials.end() ? std::string() : it->second;
+}
+
+nlohmann::json EnclosureJson(const AppState& state, std::size_t slot) {
+    const DeviceState& dev = state.devices;
+    const std::uint8_t disk = dev.table.Disk(slot);
+    const RaidStatus& r = dev.records[disk];
+    const ControllerBlock& block = dev.blocks[disk];
+    nlohmann::json drives = nlohmann::json::array();
+    for (const DriveView& d : Drives(r)) {
+        drives.push_back({{"bay", d.bay},
+                          {"state", d.state},
+                          {"class", DriveClassName(d.classBits)},
+                          {"model", ModelText(d.model)},
+                          {"serial", SerialText(d.serial)},
+                          {"capacitySectors", d.capacity},
+                          {"size", SizeText(d.capacity)}});
+    }
+    nlohmann::json e = {
+        {"device", "Device" + std::to_string(slot + 1)},
+        {"disk", disk},
+        {"name", BlockNameText(block)},
+        {"firmware", BlockFirmwareText(block)},
+        {"diskSerial", SerialOfDisk(dev, disk)},
+        {"chipVariant", dev.devices[slot].chipVariant},
+        {"features", dev.slots[slot].features},
+        {"mode", ModeName(r.raidMode)},
+        {"raidMode", r.raidMode},
+        {"capacitySectors", r.arrayCapacity},
+        {"capacity", SizeText(r.arrayCapacity)},
+        {"state", ArrayStateText(r)},
+        {"driveClass", r.driveClass},
+        {"taskMask", r.taskMask},
+        {"raidTaskStatus", r.raidTaskStatus},
+        {"progressPercent", r.progressPercent},
+        {"envStatus", r.envStatus},
+        {"controlFlags", r.controlFlags},
+        {"backupInfo", r.backupInfo},
+        {"drives", drives},
+    };
+    if (ReportsEnvironment(r)) {
+        e["fanRpm"] = r.fanRpm;
+        e["temperature"] = r.temperature;
+    }
+    return e;
+}
+
+void PrintEnclosure(const AppState& state, std::size_t slot) {
+    const DeviceState& dev = state.devices;
+    const std::uint8_t disk = dev.table.Disk(slot);
+    const RaidStatus& r = dev.records[disk];
+    const ControllerBlock& block = dev.blocks[disk];
+    std::printf("Device%zu (disk %u): %s\n", slot + 1, disk, BlockNameText(block).c_str());
+    std::printf("  Firmware Version: %s (%s)\n", BlockFirmwareText(block).c_str(),
+                SerialOfDisk(dev, disk).c_str());
+    std::printf("  Mode: %s\n  System Capacity: %s\n", ModeName(r.raidMode).c_str(),
+                SizeText(r.arrayCapacity).c_str());
+    for (const DriveView& d : Drives(r)) {
+        std::printf("  %s: %-8s [%s] %-10s %s\n", d.bay, DriveClassName(d.classBits),
+                    Hex2(d.state).c_str(), SizeText(d.capacity).c_str(),
+                    ModelText(d.model).c_str());
+    }
+    std::printf("  State: %s\n", OneLine(ArrayStateText(r)).c_str());
+    if (ReportsEnvironment(r)) {
+        std::printf("  Fan: %u RPM  Temperature: %u\n", r.fanRpm, r.temperature);
+    }
+}
+
+}  // namespace
+
+int RunStatus(Platform& platform, Clock& clock, bool json) {
+    AppState state;
+    ConsoleDialogs dialogs;
+    ConsoleStatus status;
+    RecordingMailSink mail(clock);
+    FrontEnd frontEnd;
+    Engine engine(state,
+                  EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
+                                 dialogs, status, mail},
+                  frontEnd, {});
+    const int found = engine.DiscoverAndPollOnce();
+    const std::size_t shown = std::min<std::size_t>(static_cast<std::size_t>(found), kMaxDevices);
+
+    if (json) {
+        nlohmann::json doc = {{"enclosures", nlohmann::json::array()}};
+        for (std::size_t slot = 0; slot < shown; ++slot) {
+            doc["enclosures"].push_back(EnclosureJson(state, slot));
+        }
+        std::printf("%s\n",
+                    doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    } else {
+        for (std::size_t slot = 0; slot < shown; ++slot) {
+            PrintEnclosure(state, slot);
+        }
+    }
+    if (found > 0) {
+        return 0;
+    }
+    const std::string hint = PermissionProblem(*platform.transport);
+    std::fprintf(stderr, "%s\n", hint.empty() ? "No Drive found! " : hint.c_str());
+    return 1;
+}
+
+}  // namespace raid::cli
