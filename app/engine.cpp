@@ -1,5 +1,6 @@
 #include "app/engine.h"
 
+#include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
 #include "sysinfo/system_info.h"
 
@@ -53,18 +54,20 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                   .readSmartThresholds = {},
                   .readSmartData = {},
               }),
-      followUp_(state, discovery_, services.facts, services.clock, services.status, frontEnd,
-                DeviceChangeFollowUp::Hooks{
-                    .wakeDetection = [this] { detectWake_.Notify(); },
-                    .recordDeviceSetChange = {},
-                    .request = [this](std::uint8_t bits) { Request(bits); },
-                    .setPollTimers =
-                        [this](bool on) {
-                            timer2Enabled_ = on;
-                            timer3Enabled_ = on;
-                        },
-                    .setSmartTimer = [this](bool on) { timer3Enabled_ = on; },
-                }) {
+      followUp_(
+          state, discovery_, services.facts, services.clock, services.status, frontEnd,
+          DeviceChangeFollowUp::Hooks{
+              .wakeDetection = [this] { detectWake_.Notify(); },
+              .recordDeviceSetChange =
+                  [this] { RecordDeviceSetChange(state_.log, state_.devices, services_.mail); },
+              .request = [this](std::uint8_t bits) { Request(bits); },
+              .setPollTimers =
+                  [this](bool on) {
+                      timer2Enabled_ = on;
+                      timer3Enabled_ = on;
+                  },
+              .setSmartTimer = [this](bool on) { timer3Enabled_ = on; },
+          }) {
     channel_.SetTargetResolver([this] {
         const DeviceState& dev = state_.devices;
         if (dev.DetectionRunning.load()) {
@@ -91,13 +94,17 @@ void Engine::Start() {
         return;
     }
     started_ = true;
+    Initialise();
+    detectThread_ = std::thread([this] { DetectLoop(); });
+    pollThread_ = std::thread([this] { PollLoop(); });
+    mailThread_ = std::thread([this] { MailLoop(); });
+}
+
+void Engine::Initialise() {
     state_.devices.letterCount = discovery_.CountLetters();
     state_.devices.diskCount = discovery_.CountDisks();
     state_.systemInfoLines = BuildSystemInfoLines(services_.facts);
     state_.SmartCountdown = kSmartRefreshTicks;
-    detectThread_ = std::thread([this] { DetectLoop(); });
-    pollThread_ = std::thread([this] { PollLoop(); });
-    mailThread_ = std::thread([this] { MailLoop(); });
 }
 
 bool Engine::Close() {
@@ -136,15 +143,21 @@ void Engine::RequestMail(std::uint8_t bits) {
     mailWake_.Notify();
 }
 
-void Engine::DetectLoop() {
+bool Engine::RunDetectionPass() {
     DeviceState& dev = state_.devices;
+    if (!dev.DetectRequest.exchange(0)) {
+        return false;
+    }
+    discovery_.DiscoverDevices();
+    dev.PollPaused.store(0);
+    dev.DetectDone.store(1);
+    pollWake_.Notify();
+    return true;
+}
+
+void Engine::DetectLoop() {
     while (!terminate_.load()) {
-        if (dev.DetectRequest.exchange(0)) {
-            discovery_.DiscoverDevices();
-            dev.PollPaused.store(0);
-            dev.DetectDone.store(1);
-            pollWake_.Notify();
-        } else {
+        if (!RunDetectionPass()) {
             detectWake_.Wait(kDetectIdleMs);
         }
     }

@@ -47,8 +47,10 @@ class Engine {
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // Start-up: counts, system information, worker threads. Call once.
+    // Start-up: Initialise, then the worker threads. Call once.
     void Start();
+    // Volume and disk counts, system information lines (no threads).
+    void Initialise();
     // Closing: refused (false, with the designed message) during a firmware
     // upgrade; otherwise stops everything and returns true.
     bool Close();
@@ -56,6 +58,10 @@ class Engine {
     // The worker-to-main-thread hand-over; the front end runs its pending
     // work on the main thread.
     MainThreadQueue& queue() { return queue_; }
+
+    // What the detection thread does in one pass: a discovery when one was
+    // requested. True when it ran one.
+    bool RunDetectionPass();
 
     // One discovery and one status poll on the calling thread, without the
     // workers and without writing the event log (a one-shot status report).

@@ -5,6 +5,10 @@
 namespace raid {
 
 bool MainThreadQueue::RunSync(std::function<void()> work) {
+    if (std::this_thread::get_id() == mainThread_) {
+        work();
+        return true;
+    }
     auto item = std::make_shared<Item>();
     item->work = std::move(work);
     {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace raid {
 
@@ -17,11 +18,13 @@ class MainThreadQueue {
   public:
     // `notifyMain` is called (from the worker) when work is waiting; the front
     // end then calls RunPending on its main thread.
+    // The thread that constructs the queue is the main thread.
     explicit MainThreadQueue(std::function<void()> notifyMain = {})
-        : notifyMain_(std::move(notifyMain)) {}
+        : notifyMain_(std::move(notifyMain)), mainThread_(std::this_thread::get_id()) {}
 
     // Worker side. True once `work` has run on the main thread; false when the
-    // queue was closed before it ran.
+    // queue was closed before it ran. Called on the main thread itself (a
+    // one-shot run without workers), the work runs at once.
     bool RunSync(std::function<void()> work);
 
     // Main thread: runs everything that is waiting.
@@ -40,6 +43,7 @@ class MainThreadQueue {
     };
 
     std::function<void()> notifyMain_;
+    const std::thread::id mainThread_;
     std::mutex mutex_;
     std::condition_variable workArrived_;
     std::condition_variable workDone_;

@@ -3,6 +3,7 @@
 #include "device/device_state.h"
 #include "device/fixed_disk_catalog.h"
 #include "device/trace_transport.h"
+#include "sim/sim_device_changes.h"
 #include "sim/sim_transport.h"
 
 namespace raid {
@@ -23,8 +24,9 @@ PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clo
         }
         scenario = std::move(loaded.scenario);
     }
-    result.platform.transport = MakeTracedIfRequested(
-        std::make_unique<sim::SimTransport>(std::move(scenario), clock), traceFile);
+    auto sim = std::make_unique<sim::SimTransport>(std::move(scenario), clock);
+    result.platform.deviceChanges = std::make_unique<sim::SimDeviceChanges>(*sim);
+    result.platform.transport = MakeTracedIfRequested(std::move(sim), traceFile);
     result.platform.catalog = std::make_unique<FixedDiskCatalog>();
     result.platform.facts = MakeHostFacts();
     result.ok = true;

@@ -1,7 +1,7 @@
 #include "app/platform.h"
 
+#include "device/disk_catalog_linux.h"
 #include "device/disk_map_linux.h"
-#include "device/fixed_disk_catalog.h"
 #include "device/trace_transport.h"
 #include "device/transport_linux.h"
 #include "sysinfo/sysfs_disks_linux.h"
@@ -26,7 +26,7 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
     PlatformResult result;
     result.platform.transport =
         MakeTracedIfRequested(std::make_unique<LinuxTransport>(), traceFile);
-    result.platform.catalog = std::make_unique<FixedDiskCatalog>();
+    result.platform.catalog = std::make_unique<LinuxDiskCatalog>();
     result.platform.facts = MakeHostFacts();
     result.ok = true;
     return result;

@@ -56,9 +56,11 @@ int main(int argc, char** argv) {
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
     }
+    // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =
-        options.simulate ? made.platform.deviceChanges ? std::move(made.platform.deviceChanges)
-                                                       : std::make_unique<raid::NoDeviceChanges>()
-                         : WatchDeviceChanges();
+        options.simulate ? std::move(made.platform.deviceChanges) : WatchDeviceChanges();
+    if (!changes) {
+        changes = std::make_unique<raid::NoDeviceChanges>();
+    }
     return raid::cli::RunMonitor(made.platform, clock, *changes);
 }

@@ -66,6 +66,9 @@ void SimTransport::CatchUp() {
             continue;
         }
         if (event.kind == EventKind::Enclosure) {
+            if (disk->present != event.appear) {
+                ++presenceChanges_;
+            }
             disk->present = event.appear;
         }
         disk->controller->Apply(event);
@@ -213,6 +216,12 @@ bool SimTransport::WithController(std::uint8_t disk,
     }
     action(*found->controller);
     return true;
+}
+
+std::uint64_t SimTransport::PresenceChanges() {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    return presenceChanges_;
 }
 
 bool SimTransport::EnclosurePresent(std::uint8_t disk) {

@@ -42,6 +42,10 @@ class SimTransport final : public Transport {
     // Milliseconds since the scenario started.
     std::uint64_t ElapsedMs() const;
 
+    // How many times an enclosure has appeared or disappeared so far (the
+    // timeline caught up first): the simulated machine's device notifications.
+    std::uint64_t PresenceChanges();
+
     // --- test hooks ---
     // Recording of reads and decoded commands is off until switched on.
     void SetRecording(bool on);
@@ -74,6 +78,7 @@ class SimTransport final : public Transport {
     std::uint64_t startMs_;
     std::vector<TimelineEvent> timeline_;  // sorted by time
     std::size_t nextEvent_ = 0;
+    std::uint64_t presenceChanges_ = 0;
     std::map<std::uint8_t, Disk> disks_;
     std::map<DeviceHandle, std::uint8_t> handles_;
     DeviceHandle nextHandle_ = 3;

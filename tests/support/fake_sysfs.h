@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -67,7 +68,89 @@ class FakeSysfs {
         std::ofstream(root_ / "sys" / "block" / name) << "x";
     }
 
+    std::filesystem::path Proc() const { return root_ / "proc"; }
+
+    // The mount table as /proc/self/mountinfo shows it.
+    void WriteMountInfo(const std::string& text) {
+        Make(root_ / "proc" / "self");
+        Write(root_ / "proc" / "self" / "mountinfo", text);
+    }
+
+    // Gives a disk added above the attributes of a block device and the
+    // /sys/dev/block/<major:minor> and /sys/class/block links the kernel makes.
+    void SetBlockDevice(const std::string& name, const std::string& devNumber,
+                        std::uint64_t sectors, bool removable) {
+        const auto real = RealFolder(name);
+        Write(real / "removable", removable ? "1\n" : "0\n");
+        AddBlockAttributes(real, devNumber, sectors);
+    }
+
+    // A partition of a disk added above; `start` and `sectors` count 512 bytes.
+    void AddPartition(const std::string& disk, const std::string& name,
+                      const std::string& devNumber, std::uint64_t start, std::uint64_t sectors) {
+        const auto real = RealFolder(disk) / name;
+        Make(real);
+        Write(real / "partition", "1\n");  // only its presence marks a partition
+        Write(real / "start", std::to_string(start) + "\n");
+        AddBlockAttributes(real, devNumber, sectors);
+    }
+
+    // A block device with no SCSI device behind it: dm-0, md0, loop0, nvme0n1.
+    void AddVirtualBlock(const std::string& name, const std::string& devNumber,
+                         std::uint64_t sectors) {
+        const auto real = root_ / "sys" / "devices" / "virtual" / "block" / name;
+        Make(real);
+        Link(real, root_ / "sys" / "block" / name);
+        Write(real / "removable", "0\n");
+        AddBlockAttributes(real, devNumber, sectors);
+    }
+
+    // A device node, or a link such as /dev/mapper/x -> ../dm-0.
+    void AddDeviceNode(const std::string& name) { Write(root_ / "dev" / name, ""); }
+    void AddDeviceLink(const std::string& name, const std::string& target) {
+        Make((root_ / "dev" / name).parent_path());
+        std::error_code ec;
+        std::filesystem::create_symlink(target, root_ / "dev" / name, ec);
+        if (ec) {
+            ADD_FAILURE() << "symlink " << name << ": " << ec.message();
+        }
+    }
+
+    // Overwrites or adds one attribute file of a block device or partition,
+    // given by its path below the disk's folder ("sda/sda1/start").
+    void WriteBlockAttribute(const std::string& disk, const std::string& relative,
+                             const std::string& text) {
+        Write(RealFolder(disk) / relative, text);
+    }
+
   private:
+    std::filesystem::path RealFolder(const std::string& disk) const {
+        std::error_code ec;
+        auto real = std::filesystem::canonical(root_ / "sys" / "block" / disk, ec);
+        if (ec) {
+            ADD_FAILURE() << "no disk " << disk << ": " << ec.message();
+        }
+        return real;
+    }
+
+    void AddBlockAttributes(const std::filesystem::path& real, const std::string& devNumber,
+                            std::uint64_t sectors) {
+        Write(real / "dev", devNumber + "\n");
+        Write(real / "size", std::to_string(sectors) + "\n");
+        Make(root_ / "sys" / "dev" / "block");
+        Make(root_ / "sys" / "class" / "block");
+        Link(real, root_ / "sys" / "dev" / "block" / devNumber);
+        Link(real, root_ / "sys" / "class" / "block" / real.filename());
+    }
+
+    static void Write(const std::filesystem::path& file, const std::string& text) {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out) {
+            ADD_FAILURE() << "cannot write " << file;
+        }
+    }
+
     static void Make(const std::filesystem::path& dir) {
         std::error_code ec;
         std::filesystem::create_directories(dir, ec);

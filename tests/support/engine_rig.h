@@ -1,0 +1,84 @@
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/engine.h"
+#include "device/fixed_disk_catalog.h"
+#include "monitor/mail_request.h"
+#include "sim/scenario.h"
+#include "sim/sim_transport.h"
+#include "sysinfo/canned_system_facts.h"
+#include "tests/support/recorders.h"
+
+namespace raid::testing {
+
+// The whole engine on virtual time against stand-in enclosures, driven by
+// hand from the test thread: no worker threads, so every step is exact.
+struct EngineRig {
+    explicit EngineRig(sim::Scenario scenario = sim::DefaultScenario(),
+                       std::vector<CatalogVolume> volumes = {})
+        : sim(std::move(scenario), clock),
+          catalog(std::move(volumes)),
+          mail(clock),
+          frontEnd(&state.flags.StartupPass),
+          engine(state, EngineServices{sim, catalog, facts, clock, dialogs, status, mail}, frontEnd,
+                 {}) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "engine-rig-XXXXXX");
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            logFolder = pattern;
+        }
+        state.log.logFolder = logFolder;
+    }
+    ~EngineRig() {
+        std::error_code ignored;
+        std::filesystem::remove_all(logFolder, ignored);
+    }
+
+    // Start-up until the first poll has been served: what the timers and the
+    // detection thread would do.
+    void StartUp() {
+        engine.Initialise();
+        engine.RunDetectionPass();
+        engine.Timer4Tick();
+        ServeAll();
+    }
+
+    // Serves every pending request, as the polling thread would.
+    void ServeAll() {
+        for (int guard = 0; guard < 16 && (state.poll.PollRequest.load() & kServedRequests);
+             ++guard) {
+            engine.poller().ServeRequest();
+        }
+    }
+
+    // One 5-second poll: the timer tick that requests it, then the hand-over.
+    void PollOnce() {
+        clock.Advance(5000);
+        engine.Timer2Tick();
+        if (!(state.poll.PollRequest.load() & ReqStatusPoll)) {
+            engine.Timer2Tick();  // the first tick only arms
+        }
+        ServeAll();
+    }
+
+    std::vector<std::string> LogLines() const { return state.log.EventLog; }
+
+    VirtualClock clock;
+    sim::SimTransport sim;
+    FixedDiskCatalog catalog;
+    CannedSystemFacts facts;
+    RecordingDialogs dialogs;
+    RecordingStatus status;
+    RecordingMailSink mail;
+    AppState state;
+    RecordingFrontEnd frontEnd;
+    Engine engine;
+    std::string logFolder;
+};
+
+}  // namespace raid::testing
