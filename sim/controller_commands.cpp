@@ -44,6 +44,7 @@ constexpr std::uint8_t kBackupValidMark = 0xA0;
 constexpr std::uint8_t kFlashSelector = 0x01;
 constexpr std::uint8_t kHybridQuery = 0x33;
 constexpr std::uint8_t kHybridSetPeriod = 0x02;
+constexpr std::uint8_t kHybridSetBuzzer = 0x01;
 constexpr std::uint8_t kHybridTail = 0xDF;
 
 constexpr std::uint8_t kFisHostToDevice = 0x27;
@@ -231,6 +232,10 @@ std::uint8_t Controller::HybridConfig(const ReceivedFrame& frame, Sector& reply)
         }
         SetPeriod(args[1]);
         return kReplySuccess;
+    }
+    if (args[0] == kHybridSetBuzzer && args[2] == kHybridTail) {
+        // The buzzer byte itself: 0x5A sounds, anything else mutes.
+        return Buzzer(args[1] == kBuzzerOnByte ? CmdBuzzerMuteOff : CmdBuzzerMuteOn);
     }
     return kReplyBadArgument;
 }
