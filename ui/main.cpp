@@ -1,0 +1,129 @@
+// raidgui: the RAID GUI window.
+#include <QApplication>
+#include <QMessageBox>
+#include <QSessionManager>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/platform.h"
+#include "device/device_changes.h"
+#include "ui/event_loop_clock.h"
+#include "ui/gui_options.h"
+#include "ui/gui_runtime.h"
+#include "ui/instance_lock.h"
+#include "ui/screenshot.h"
+#ifdef RAIDGUI_WITH_UDEV
+#include "udev/device_changes_udev_linux.h"
+#endif
+
+namespace {
+
+std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
+#ifdef RAIDGUI_WITH_UDEV
+    std::string error;
+    if (auto udev = raid::UdevDeviceChanges::Open(error)) {
+        return udev;
+    }
+    std::fprintf(stderr, "raidgui: device changes are not watched: %s\n", error.c_str());
+#endif
+    return std::make_unique<raid::NoDeviceChanges>();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A second start ends at once, before anything is shown.
+    raid::ui::InstanceLock lock;
+    std::string lockError;
+    switch (lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
+        case raid::ui::InstanceLock::Outcome::HeldElsewhere:
+            return 0;
+        case raid::ui::InstanceLock::Outcome::Failed:
+            std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
+                         lockError.c_str());
+            break;
+        case raid::ui::InstanceLock::Outcome::Acquired:
+            break;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("raidgui");
+    // Log lines carry the date and time in the user's regional format.
+    std::setlocale(LC_ALL, "");
+    std::setlocale(LC_NUMERIC, "C");
+
+    std::vector<std::string> args;
+    const QStringList given = QApplication::arguments();
+    for (qsizetype i = 1; i < given.size(); ++i) {
+        args.push_back(given[i].toStdString());
+    }
+    const raid::ui::GuiOptions options = raid::ui::ParseGuiOptions(args);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "raidgui: %s\n%s", options.error.c_str(), raid::ui::kGuiUsage);
+        return 2;
+    }
+
+    raid::ui::EventLoopClock clock;
+    const char* trace = std::getenv("RAIDGUI_TRACE");
+    raid::PlatformResult made =
+        options.simulate ? raid::MakeSimulatedPlatform(options.scenarioFile, clock, trace)
+                         : raid::MakeHostPlatform(trace);
+    if (!made.ok) {
+        std::fprintf(stderr, "raidgui: %s\n", made.error.c_str());
+        if (options.screenshotFile.empty()) {
+            QMessageBox::critical(nullptr, "Error", QString::fromStdString(made.error));
+        }
+        return 2;
+    }
+    std::unique_ptr<raid::DeviceChanges> changes;
+    if (!options.simulate) {
+        changes = WatchHostDeviceChanges();
+    } else if (made.platform.deviceChanges) {
+        changes = std::move(made.platform.deviceChanges);
+    } else {
+        changes = std::make_unique<raid::NoDeviceChanges>();
+    }
+
+    raid::ui::GuiRuntime runtime(made.platform, clock, std::move(changes));
+    raid::ui::MainWindow& window = runtime.window();
+#ifndef QT_NO_SESSIONMANAGER
+    // The session's end request stands for the log-off query: refused while
+    // the controller's firmware is being written.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager& manager) {
+                         if (!window.QueryEndSession()) {
+                             manager.cancel();
+                         }
+                     });
+#endif
+    runtime.Start();
+    if (!options.simulate) {
+        const std::string problem = raid::PermissionProblem(*made.platform.transport);
+        if (!problem.empty()) {
+            runtime.dialogs().MessageBox(problem, "Warning:", raid::DialogIcon::Warning);
+        }
+    }
+
+    int status = 0;
+    if (!options.screenshotFile.empty()) {
+        const QString file = QString::fromStdString(options.screenshotFile);
+        QTimer::singleShot(
+            static_cast<int>(options.afterSeconds * 1000), &window, [&window, &status, file] {
+                if (!raid::ui::SaveWindowPng(window, file)) {
+                    std::fprintf(stderr, "raidgui: cannot write %s\n", qPrintable(file));
+                    status = 1;
+                }
+                window.close();
+            });
+    }
+    const int loop = app.exec();
+    const std::string error = runtime.Finish();
+    if (!error.empty()) {
+        std::fprintf(stderr, "raidgui: the event log could not be saved: %s\n", error.c_str());
+        return 1;
+    }
+    return status != 0 ? status : loop;
+}

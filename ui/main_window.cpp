@@ -1,0 +1,393 @@
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QScreen>
+
+#include "app/engine.h"
+#include "sysinfo/system_info.h"
+#include "ui/log_viewer.h"
+#include "ui/widget_factory.h"
+
+namespace raid::ui {
+namespace {
+
+constexpr int kStatusBarHeight = 20;
+constexpr QRect kNotebookGeometry(150, 70, 466, 346);
+constexpr int kButtonLeft = 11;
+constexpr int kButtonTop = 78;
+constexpr int kButtonStep = 44;
+constexpr QSize kButtonSize(124, 36);
+
+struct PageButtonSpec {
+    const char* name;
+    const char* picture;  // page_<picture>_yellow.svg / _white.svg
+    int page;
+};
+
+// In the bit order of a page-button set.
+constexpr std::array<PageButtonSpec, 6> kPageButtons{{
+    {"Image_Sts", "sts", kPageStatus},
+    {"Image_Setup", "setup", kPageSetup},
+    {"Image_FWUpg", "fwupg", kPageUpgrade},
+    {"Image_Email", "email", kPageEmail},
+    {"Image_SMART", "smart", kPageSmart},
+    {"Image_About", "about", kPageAbout},
+}};
+
+QString Picture(const QString& name) {
+    return ":/pictures/" + name + ".svg";
+}
+
+}  // namespace
+
+MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      state_(state),
+      dialogs_(dialogs),
+      files_(files) {
+    setObjectName("TForm1");
+    BuildFrame();
+    BuildPageButtons();
+    BuildDeviceSlots();
+
+    notebook1_ = new QStackedWidget(this);
+    notebook1_->setObjectName("Notebook1");
+    notebook1_->setGeometry(kNotebookGeometry);
+    // Page order of Notebook1: 0 Status, 1 schedule_backup, 2 Upgrade,
+    // 3 E-mail, 4 About, 5 SMART.
+    const std::array<const char*, 6> pageNames{"Status", "schedule_backup", "Upgrade",
+                                               "E-mail", "About",           "SMART"};
+    for (const char* name : pageNames) {
+        auto* page = new QWidget(notebook1_);
+        page->setObjectName(name);
+        notebook1_->addWidget(page);
+    }
+    BuildStatusPage(notebook1_->widget(kPageStatus));
+    BuildSetupPage(notebook1_->widget(kPageSetup));
+    BuildUpgradePage(notebook1_->widget(kPageUpgrade));
+    BuildEmailPage(notebook1_->widget(kPageEmail));
+    BuildAboutPage(notebook1_->widget(kPageAbout));
+    BuildSmartPage(notebook1_->widget(kPageSmart));
+
+    staticText1_ = MakeLabel(this, "StaticText1", QString(), QRect(250, 230, 260, 24));
+    staticText1_->setAlignment(Qt::AlignCenter);
+    QFont big = font();
+    big.setPixelSize(15);
+    big.setBold(true);
+    staticText1_->setFont(big);
+    staticText1_->raise();
+
+    MakeTimers();
+    FormCreate();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildFrame() {
+    setFixedSize(kClientWidth, kClientHeight);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    QFont arial("Arial");
+    arial.setPixelSize(13);
+    setFont(arial);
+
+    const QRect full(0, 0, kClientWidth, kClientHeight - kStatusBarHeight);
+    auto* background = new PictureButton("Image_Background", this, full);
+    background->setCursor(Qt::ArrowCursor);
+    background->SetPressMoves(false);
+    // The two flavours' backgrounds; ApplyProductTitle copies one of them.
+    for (const char* name : {"Image_Background_RAID", "Image_Background_OEM"}) {
+        const QString picture = Picture(
+            QString(name) == "Image_Background_RAID" ? "background_raid" : "background_oem");
+        auto* holder = new PictureButton(name, this, full, picture);
+        holder->hide();
+    }
+    statusBar1_ = new StatusPanels(
+        this, QRect(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));
+    connect(statusBar1_, &StatusPanels::doubleClicked, this, [this] { StatusBar1DblClick(); });
+}
+
+void MainWindow::BuildPageButtons() {
+    for (std::size_t i = 0; i < kPageButtons.size(); ++i) {
+        const PageButtonSpec& spec = kPageButtons[i];
+        PageButton& b = pageButtons_[i];
+        const QRect geometry(QPoint(kButtonLeft, kButtonTop + kButtonStep * static_cast<int>(i)),
+                             kButtonSize);
+        const QString base = QString("page_") + spec.picture;
+        b.button = new PictureButton(spec.name, this, geometry, Picture(base + "_white"));
+        b.yellow = new PictureButton(QString(spec.name) + "_Yellow", this, geometry,
+                                     Picture(base + "_yellow"));
+        b.white = new PictureButton(QString(spec.name) + "_White", this, geometry,
+                                    Picture(base + "_white"));
+        b.yellow->hide();
+        b.white->hide();
+        b.page = spec.page;
+        connect(b.button, &PictureButton::clicked, this,
+                [this, i] { PageButtonClick(static_cast<int>(i)); });
+    }
+}
+
+void MainWindow::BuildDeviceSlots() {
+    const std::array<const char*, 2> names{"CheckBox1", "CheckBox3"};
+    for (int slot = 0; slot < 2; ++slot) {
+        QCheckBox* box =
+            MakeCheckBox(this, names[static_cast<std::size_t>(slot)],
+                         QString("Device%1").arg(slot + 1), QRect(18, 352 + 24 * slot, 120, 20));
+        box->setChecked(true);
+        connect(box, &QCheckBox::toggled, this, [this, slot](bool) { DeviceCheckBoxClick(slot); });
+        slotBoxes_[static_cast<std::size_t>(slot)] = box;
+    }
+}
+
+void MainWindow::MakeTimers() {
+    auto make = [this](const char* name, int interval) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(name);
+        timer->setInterval(interval);
+        return timer;
+    };
+    // Timer1 moves the firmware upgrade's progress bar; the upgrade enables it.
+    timer1_ = make("Timer1", 1000);
+    timer2_ = make("Timer2", 5000);
+    timer3_ = make("Timer3", 1000);
+    timer4_ = make("Timer4", 500);
+    connect(timer2_, &QTimer::timeout, this, [this] {
+        if (engine_ != nullptr) {
+            engine_->Timer2Tick();
+        }
+    });
+    connect(timer3_, &QTimer::timeout, this, [this] {
+        if (engine_ != nullptr) {
+            engine_->Timer3Tick();
+        }
+    });
+    connect(timer4_, &QTimer::timeout, this, [this] {
+        if (engine_ != nullptr) {
+            engine_->Timer4Tick();
+        }
+    });
+}
+
+void MainWindow::FormCreate() {
+    const QIcon icon(Picture("app_icon"));
+    setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
+
+    SetStatusText("Drive detecting", true);
+
+    // ComboBox1: "00" to "09" in hexadecimal, then "10" to "30" in decimal.
+    if (auto* days = findChild<QComboBox*>("ComboBox1")) {
+        days->clear();
+        for (int i = 0; i <= 9; ++i) {
+            days->addItem(QString("%1").arg(i, 2, 16, QChar('0')).toUpper());
+        }
+        for (int i = 10; i <= 30; ++i) {
+            days->addItem(QString::number(i));
+        }
+        days->setCurrentIndex(0);
+    }
+
+    for (const char* name : {"Panel1", "Panel8", "Panel11", "CheckBox5"}) {
+        if (auto* w = findChild<QWidget*>(name)) {
+            w->hide();
+        }
+    }
+    for (PageButton& b : pageButtons_) {
+        b.slot = b.button->pos();
+        b.button->setEnabled(false);
+    }
+    for (const char* name : {"Image2_Load", "Image2_Upgrade"}) {
+        findChild<QWidget*>(name)->setEnabled(false);
+    }
+
+    logButton_->hide();
+    for (QCheckBox* box : slotBoxes_) {
+        box->hide();
+    }
+    for (const char* name : {"StaticText10", "Label23", "Label18", "Label17", "Label27", "Label25",
+                             "Label51", "Label26", "Label52", "Label48", "Label21"}) {
+        findChild<QLabel*>(name)->clear();
+    }
+    state_.flags.StartupPass.store(1);
+
+    ApplyProductTitle();
+    for (const char* name : {"CheckBox_Backup", "Image4_Logo", "Label61", "Label62"}) {
+        findChild<QWidget*>(name)->hide();
+    }
+    findChild<QLabel*>("Label65")->setText(kVersionText);
+
+    for (int slot = 0; slot < 2; ++slot) {
+        statusPictures_[static_cast<std::size_t>(slot)]->hide();
+        upgradePictures_[static_cast<std::size_t>(slot)]->hide();
+    }
+    state_.poll.shownSlot = 0;
+    upgradeSlot_ = 0;
+    PrepareSchedulePage();
+    SelectPage(kPageStatus);
+    ShowDevicePictures();
+
+    // Centred on the screen.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+void MainWindow::Attach(Engine& engine) {
+    engine_ = &engine;
+}
+
+void MainWindow::StartTimers() {
+    timer2_->start();
+    timer3_->start();
+    timer4_->start();
+}
+
+void MainWindow::RunHandOvers() {
+    if (engine_ == nullptr) {
+        return;
+    }
+    ++handOverDepth_;
+    engine_->queue().RunPending();
+    --handOverDepth_;
+}
+
+// --- FrontEnd ---
+
+void MainWindow::SetStatusText(const std::string& text, bool visible) {
+    staticText1_->setText(QString::fromStdString(text));
+    staticText1_->setVisible(visible);
+}
+
+void MainWindow::SetSlotAvailable(int slot, bool available) {
+    if (slot < 0 || slot > 1) {
+        return;
+    }
+    const auto i = static_cast<std::size_t>(slot);
+    slotBoxes_[i]->setVisible(available);
+    slotBoxes_[i]->setEnabled(available);
+    statusPictures_[i]->setVisible(available);
+    upgradePictures_[i]->setVisible(available);
+}
+
+void MainWindow::SlotUnchecked(int slot) {
+    if (slot >= 0 && slot <= 1) {
+        // Unticking runs the box's own handler, as a click would.
+        slotBoxes_[static_cast<std::size_t>(slot)]->setChecked(false);
+    }
+}
+
+void MainWindow::DevicesApplied(int count) {
+    const bool any = count > 0;
+    for (PageButton& b : pageButtons_) {
+        b.button->setEnabled(any);
+    }
+    for (const char* name : {"Image2_Load", "Image2_Upgrade"}) {
+        findChild<QWidget*>(name)->setEnabled(any);
+    }
+    if (!any) {
+        // The enclosure that was shown is gone: its drives must not stay on
+        // the page as if it were still there.
+        for (const char* name : {"Label18", "Label17", "Label27", "Label25", "Label51", "Label26",
+                                 "Label52", "Label48"}) {
+            findChild<QLabel*>(name)->clear();
+        }
+        findChild<QWidget*>("Panel11")->hide();
+        findChild<QWidget*>("CheckBox5")->hide();
+        lastShownClass_ = kNoneShown;
+        lastShownPercent_ = kNoneShown;
+        return;
+    }
+    if (upgradeSlot_ >= count) {
+        upgradeSlot_ = count - 1;
+    }
+    logButton_->show();
+    RebuildDeviceList();
+    ShowDevicePictures();
+}
+
+void MainWindow::SetUpgradeEnabled(bool enabled) {
+    findChild<QWidget*>("Image2_Upgrade")->setEnabled(enabled);
+}
+
+void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
+    if (state_.CurrentPage == kPageStatus) {
+        ShowStatusPage(full);
+    }
+    state_.log.FullRedrawRequested = false;
+}
+
+void MainWindow::SetSmartLabel(const std::string& text) {
+    findChild<QLabel*>("Label21")->setText(QString::fromStdString(text));
+}
+
+// --- closing ---
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (engine_ == nullptr) {
+        event->accept();
+        return;
+    }
+    if (state_.flags.MaintenanceBusy.load()) {
+        engine_->Close();  // refuses, with the message
+        event->ignore();
+        return;
+    }
+    if (handOverDepth_ > 0) {
+        // Engine work further up this stack is waiting in the event loop; the
+        // workers cannot be stopped under it. Make it give up, and close once
+        // it has returned.
+        state_.flags.AppClosing.store(1);
+        event->ignore();
+        QTimer::singleShot(0, this, [this] { close(); });
+        return;
+    }
+    if (!engine_->Close()) {
+        event->ignore();
+        return;
+    }
+    for (QTimer* timer : {timer1_, timer2_, timer3_, timer4_}) {
+        timer->stop();
+    }
+    if (viewer_) {
+        viewer_->close();
+    }
+    event->accept();
+}
+
+bool MainWindow::QueryEndSession() {
+    if (state_.flags.MaintenanceBusy.load()) {
+        dialogs_.MessageBox(Engine::kUpgradeRunning, "Message", DialogIcon::Information);
+        return false;
+    }
+    close();
+    return true;
+}
+
+// --- the status bar and the log button ---
+
+void MainWindow::StatusBar1DblClick() {
+    dialogs_.MessageBox(SystemInfoText(state_.systemInfoLines), "System Information",
+                        DialogIcon::None);
+}
+
+void MainWindow::Image0_LogClick() {
+    if (viewer_) {
+        return;  // one viewer at a time
+    }
+    auto* viewer = new LogViewer(state_, dialogs_, files_, this);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer_ = viewer;
+    viewer->setWindowModality(Qt::ApplicationModal);
+    viewer->show();
+}
+
+}  // namespace raid::ui

@@ -1,0 +1,169 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/front_end.h"
+#include "device/dialogs.h"
+#include "ui/log_viewer.h"
+#include "ui/picture_button.h"
+#include "ui/qt_dialogs.h"
+#include "ui/status_panels.h"
+
+namespace raid {
+class Engine;
+}
+
+namespace raid::ui {
+
+// Page numbers of Notebook1, as CurrentPage holds them.
+enum Page : int {
+    kPageStatus = 0,
+    kPageSetup = 1,
+    kPageUpgrade = 2,
+    kPageEmail = 3,
+    kPageAbout = 4,
+    kPageSmart = 5,
+};
+
+// Bits of a page-button set, in the order the buttons are laid out.
+inline constexpr std::uint8_t kButtonStatus = 0x01;
+inline constexpr std::uint8_t kButtonSetup = 0x02;
+inline constexpr std::uint8_t kButtonUpgrade = 0x04;
+inline constexpr std::uint8_t kButtonEmail = 0x08;
+inline constexpr std::uint8_t kButtonSmart = 0x10;
+inline constexpr std::uint8_t kButtonAbout = 0x20;
+// The sets a device offers: with a backup schedule, and without.
+inline constexpr std::uint8_t kButtonsWithSchedule = 55;
+inline constexpr std::uint8_t kButtonsPlain = 61;
+inline constexpr std::uint8_t kNoneShown = 0xFF;
+
+// TForm1, the main window: the pages, the page buttons, the device slots and
+// the status page, on top of the engine. Everything here runs on the
+// window's thread.
+class MainWindow final : public QWidget, public FrontEnd {
+    Q_OBJECT
+
+  public:
+    MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files);
+    ~MainWindow() override;
+
+    // The engine is made after the window, whose status bar and front end it
+    // uses; attach it before the first event.
+    void Attach(Engine& engine);
+    StatusPanels& statusPanels() { return *statusBar1_; }
+    // Starts Timer2, Timer3 and Timer4, which drive the engine's ticks.
+    void StartTimers();
+    // Runs the work that worker threads handed over (the engine's
+    // notifyMain posts this to the window's thread).
+    void RunHandOvers();
+
+    // --- FrontEnd ---
+    void SetStatusText(const std::string& text, bool visible) override;
+    void SetSlotAvailable(int slot, bool available) override;
+    void SlotUnchecked(int slot) override;
+    void DevicesApplied(int count) override;
+    void SetUpgradeEnabled(bool enabled) override;
+    void RedrawStatus(std::uint8_t changedMask, bool full) override;
+    void SetSmartLabel(const std::string& text) override;
+
+    // --- status presentation ---
+    void ApplyProductTitle();
+    void ShowPageButtons(std::uint8_t set);
+    void SelectPage(int page);
+    void RebuildDeviceList();
+    // 0 when the page was filled, -1 when there was nothing to fill.
+    int ShowStatusPage(bool force);
+
+    bool EnvPanelSupported() const { return envPanelSupported_; }
+    const std::string& DeviceLabel() const { return deviceLabel_; }
+    int upgradeSlot() const { return upgradeSlot_; }
+    std::uint8_t lastPageButtonSet() const { return lastButtonSet_; }
+
+    // The desktop session is ending (log-off or shutdown): false refuses.
+    bool QueryEndSession();
+
+    LogViewer* logViewer() const { return viewer_.data(); }
+
+    static constexpr int kClientWidth = 620;
+    static constexpr int kClientHeight = 440;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct PageButton {
+        PictureButton* button = nullptr;
+        PictureButton* yellow = nullptr;  // hidden; lends the picture of the current page
+        PictureButton* white = nullptr;   // hidden; the picture of any other page
+        int page = 0;
+        QPoint slot;  // saved at start-up; the k-th visible button goes to slot k
+    };
+
+    // Construction, one part of the window each.
+    void BuildFrame();
+    void BuildPageButtons();
+    void BuildDeviceSlots();
+    void BuildStatusPage(QWidget* page);
+    void BuildSetupPage(QWidget* page);
+    void BuildUpgradePage(QWidget* page);
+    void BuildEmailPage(QWidget* page);
+    void BuildAboutPage(QWidget* page);
+    void BuildSmartPage(QWidget* page);
+    void FormCreate();
+    void MakeTimers();
+
+    // Handlers.
+    void PageButtonClick(int index);
+    void DeviceCheckBoxClick(int slot);
+    void StatusDevicePictureClick(int slot);
+    void UpgradeDevicePictureClick(int slot);
+    void CheckBox5Click(bool checked);
+    void StatusBar1DblClick();
+    void Image0_LogClick();
+
+    void ShowDevicePictures();
+    void PrepareSchedulePage();
+    void ShowDrive(int drive, std::uint8_t classBits, const RaidStatus& record);
+    bool AnySlotTicked() const;
+    bool NavigationLocked() const;
+
+    AppState& state_;
+    Dialogs& dialogs_;
+    FileChooser& files_;
+    Engine* engine_ = nullptr;
+
+    StatusPanels* statusBar1_ = nullptr;
+    QStackedWidget* notebook1_ = nullptr;
+    QLabel* staticText1_ = nullptr;
+    std::array<PageButton, 6> pageButtons_{};
+    std::array<QCheckBox*, 2> slotBoxes_{};            // CheckBox1, CheckBox3
+    std::array<PictureButton*, 2> statusPictures_{};   // Image0_D1, Image0_D2
+    std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
+    PictureButton* logButton_ = nullptr;               // Image0_Log
+
+    QTimer* timer1_ = nullptr;
+    QTimer* timer2_ = nullptr;
+    QTimer* timer3_ = nullptr;
+    QTimer* timer4_ = nullptr;
+
+    std::uint8_t lastButtonSet_ = kNoneShown;
+    std::uint8_t lastShownClass_ = kNoneShown;
+    std::uint8_t lastShownPercent_ = kNoneShown;
+    bool envPanelSupported_ = false;
+    std::string deviceLabel_;
+    int upgradeSlot_ = 0;
+    int handOverDepth_ = 0;
+    bool settingBuzzerBox_ = false;
+    QPointer<LogViewer> viewer_;
+};
+
+}  // namespace raid::ui

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <optional>
+
+#include "device/dialogs.h"
+
+namespace raid::ui {
+
+// Message boxes of the window. A box is modal to the application but does
+// not block its caller: the engine shows boxes from inside commands and
+// polls, and a nested event loop there would hold the poll (and every later
+// one) until the user answers.
+class QtDialogs final : public Dialogs {
+  public:
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    void MessageBox(const std::string& text, const std::string& caption, DialogIcon icon) override;
+
+    // The caption of a box that was given none (the platform's default).
+    static constexpr const char* kDefaultCaption = "Error";
+
+  private:
+    QPointer<QWidget> parent_;
+};
+
+// The file-open dialog. The answer arrives through `done` (nullopt when the
+// user cancelled), for the same reason message boxes do not block.
+class FileChooser {
+  public:
+    virtual ~FileChooser() = default;
+    // `filter` in Qt's form: "Log File (*.log);;All File (*)".
+    virtual void ChooseFileToOpen(QWidget* parent, const QString& filter,
+                                  std::function<void(std::optional<QString>)> done) = 0;
+};
+
+class QtFileChooser final : public FileChooser {
+  public:
+    void ChooseFileToOpen(QWidget* parent, const QString& filter,
+                          std::function<void(std::optional<QString>)> done) override;
+};
+
+}  // namespace raid::ui

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRect>
+#include <QString>
+
+// Small helpers that make the window's controls at fixed places, each named
+// as the window definition names it, so that code and tests find them by name.
+namespace raid::ui {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry);
+QCheckBox* MakeCheckBox(QWidget* parent, const char* name, const QString& text,
+                        const QRect& geometry);
+QRadioButton* MakeRadioButton(QWidget* parent, const char* name, const QString& text,
+                              const QRect& geometry);
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const QRect& geometry);
+QComboBox* MakeComboBox(QWidget* parent, const char* name, const QRect& geometry);
+QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry);
+
+// Text colour of a label while enabled; a disabled label keeps the grey of
+// the style.
+void SetTextColour(QWidget* widget, const QColor& colour);
+
+}  // namespace raid::ui
