@@ -245,6 +245,11 @@ std::vector<CatalogVolume> LinuxDiskCatalog::Volumes() {
         if (!folder || !devices.insert(*folder).second) {
             continue;
         }
+        // Loop devices are images of files (snaps, mounted ISOs), not volumes
+        // of a disk: listing them would fill the volume table on a desktop.
+        if (folder->filename().string().rfind("loop", 0) == 0) {
+            continue;
+        }
         volumes.push_back(DescribeVolume(*folder, std::move(mount.mountPoint), map));
     }
     std::stable_sort(

@@ -218,7 +218,6 @@ TEST_F(DiskCatalogTest, DevicesOutsideTheDiskMapHaveNoExtent) {
                                    "/fast type 3 no extent",
                                    "/media/cdrom type 5 no extent",
                                    "/pool type 3 no extent",
-                                   "/snap/core/1 type 3 no extent",
                                    "/srv type 3 no extent",
                                }));
 }
