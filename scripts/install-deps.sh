@@ -6,7 +6,8 @@ set -euo pipefail
 
 mode=${1:-build}
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          nlohmann-json3-dev libudev-dev qt6-base-dev qt6-svg-dev libgl-dev)
+          nlohmann-json3-dev libudev-dev qt6-base-dev qt6-svg-dev libgl-dev
+          fonts-liberation2)
 if [ "$mode" = test ]; then
   packages+=(xvfb xauth)
 fi

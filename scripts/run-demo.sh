@@ -13,5 +13,7 @@ if [ -x build/default/ui/raidgui ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ];
 fi
 if [ -x build/default/ui/raidgui ]; then
   echo "No display found: running the headless monitor instead (Ctrl+C ends it)."
+else
+  echo "The window was not built (Qt 6 missing): running the headless monitor (Ctrl+C ends it)."
 fi
-exec build/default/cli/raidcli probe --simulate "$@"
+exec build/default/cli/raidcli monitor --simulate "$@"
