@@ -1,20 +1,13 @@
 #include "monitor/status_poll.h"
 
-#include <cstdio>
-
 #include "device/status_decode.h"
+#include "monitor/status_text.h"
 
 namespace raid {
 namespace {
 
 constexpr std::uint32_t kCommandPauseMs = 200;
 constexpr std::uint8_t kMaxFailCount = 10;
-
-std::string Hex2(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value & 0xFFu);
-    return text;
-}
 
 }  // namespace
 
@@ -87,7 +80,7 @@ void StatusPoller::Trace(int panel, const std::string& text) {
 
 void StatusPoller::PollStatus() {
     ++poll_.pollCounter;
-    const std::string counter = Hex2(poll_.pollCounter);
+    const std::string counter = Hex2(static_cast<std::uint8_t>(poll_.pollCounter));
     Trace(3, "G = 2x, " + counter);
     if (devices_.DetectCountdown != 0 || devices_.DetectionRunning.load() || MustAbort()) {
         poll_.StatusPollRunning.store(0);
@@ -143,7 +136,7 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
     if (flags_.StartupPass.load()) {
         return SlotOutcome::Changed;  // the first pass shows what discovery found
     }
-    const std::string counter = Hex2(poll_.pollCounter);
+    const std::string counter = Hex2(static_cast<std::uint8_t>(poll_.pollCounter));
     Trace(0, "1x," + counter);
     devices_.currentSlot.store(static_cast<std::uint8_t>(slot));
     RaidStatus& record = devices_.records[devices_.table.Disk(slot)];
@@ -172,7 +165,7 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
     Trace(0, "2x," + counter);
     bool done = false;
     for (int round = 1; result == kStatusOk && !done; ++round) {
-        const std::string roundText = Hex2(static_cast<unsigned>(round));
+        const std::string roundText = Hex2(static_cast<std::uint8_t>(round));
         Trace(0, roundText + ",yy," + counter);
         if (state.progressActive) {
             Trace(1, "y0," + roundText);
