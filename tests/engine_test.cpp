@@ -160,6 +160,9 @@ TEST(EngineThreads, DiscoveryMessagesAndPollsRunOnTheMainThread) {
     testing::RecordingStatus status;
     RecordingMailSink mail(clock);
     AppState state;
+    const auto logFolder = std::filesystem::path(::testing::TempDir()) / "engine-threads-log";
+    std::filesystem::create_directories(logFolder);
+    state.log.logFolder = logFolder.string();
     testing::RecordingFrontEnd frontEnd(&state.flags.StartupPass);
     Engine engine(state, EngineServices{sim, catalog, facts, clock, dialogs, status, mail},
                   frontEnd, {});
@@ -183,6 +186,7 @@ TEST(EngineThreads, DiscoveryMessagesAndPollsRunOnTheMainThread) {
     state.poll.PollRequest.store(ReqPollArmed);
     EXPECT_FALSE(engine.queue().WaitForWork(300));
     EXPECT_TRUE(engine.Close());
+    std::filesystem::remove_all(logFolder);
 }
 
 }  // namespace
