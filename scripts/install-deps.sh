@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need. Only packages
 # that are missing are installed, so a second run costs nothing.
-# Usage: scripts/install-deps.sh [build|test]
+# Usage: scripts/install-deps.sh [build|test|e2e]...
+#   build: compilers and libraries (always installed)
+#   test:  what the window tests need besides
+#   e2e:   the end-to-end test in a qemu guest (qemu, nbdkit and its plugin
+#          header, a static busybox for the guest, python3 and strip for the
+#          host side; the guest kernel is downloaded by the test itself)
 set -euo pipefail
 
-mode=${1:-build}
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
           nlohmann-json3-dev libudev-dev qt6-base-dev qt6-svg-dev libgl-dev
           fonts-liberation2)
-if [ "$mode" = test ]; then
-  packages+=(xvfb xauth)
-fi
+for group in "${@:-build}"; do
+  case "$group" in
+    build) ;;
+    test) packages+=(xvfb xauth) ;;
+    e2e) packages+=(qemu-system-x86 nbdkit nbdkit-plugin-dev busybox-static python3 binutils) ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, test, e2e)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
