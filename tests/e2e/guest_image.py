@@ -3,8 +3,9 @@
 
 The initramfs holds busybox (static), the kernel modules for the xHCI host
 controller, USB mass storage, SCSI disks and sg with everything they depend on,
-the static raidcli, and /init (GUEST_INIT below). The kernel package is downloaded once with apt-get and kept
-in the cache folder; only the initramfs is rebuilt on every run, since raidcli
+the static raidcli, and /init (GUEST_INIT below). The kernel package is
+downloaded once with apt-get and kept in the cache folder with the few files
+taken from it; only the initramfs is rebuilt on every run, since raidcli
 changes.
 """
 
@@ -16,6 +17,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 # The modules the guest loads, in this order; their dependencies are loaded
@@ -103,36 +105,59 @@ def kernel_package():
     raise RuntimeError("apt-cache names no linux-image-*-amd64 for linux-image-amd64:\n" + out)
 
 
-def fetch_kernel(cache: Path) -> Path:
-    """Downloads and unpacks the kernel package once; returns the unpacked tree."""
-    cache.mkdir(parents=True, exist_ok=True)
+def download_kernel(cache: Path) -> Path:
+    """The kernel package, downloaded into the cache once."""
     override = os.environ.get("RAIDGUI_E2E_KERNEL_DEB")
     if override:
-        deb = Path(override)
-    else:
-        name = kernel_package()
+        return Path(override)
+    name = kernel_package()
+    debs = sorted(cache.glob(f"{name}_*.deb"))
+    if not debs:
+        log(f"downloading {name}")
+        try:
+            run(["apt-get", "download", name], cwd=cache)
+        except subprocess.CalledProcessError:
+            # Old package lists name a version the mirror no longer has.
+            log("download failed; refreshing the package lists once")
+            run(["apt-get", "update", "-qq"])
+            name = kernel_package()
+            run(["apt-get", "download", name], cwd=cache)
         debs = sorted(cache.glob(f"{name}_*.deb"))
-        if not debs:
-            log(f"downloading {name}")
-            try:
-                run(["apt-get", "download", name], cwd=cache)
-            except subprocess.CalledProcessError:
-                # Old package lists name a version the mirror no longer has.
-                log("download failed; refreshing the package lists once")
-                run(["apt-get", "update", "-qq"])
-                name = kernel_package()
-                run(["apt-get", "download", name], cwd=cache)
-            debs = sorted(cache.glob(f"{name}_*.deb"))
-        if not debs:
-            raise RuntimeError(f"apt-get download left no {name}_*.deb in {cache}")
-        deb = debs[-1]
-    tree = cache / (deb.stem + ".tree")
-    if not (tree / "done").exists():
-        shutil.rmtree(tree, ignore_errors=True)
-        log(f"unpacking {deb.name}")
-        run(["dpkg-deb", "-x", str(deb), str(tree)])
-        (tree / "done").write_text("")
-    return tree
+    if not debs:
+        raise RuntimeError(f"apt-get download left no {name}_*.deb in {cache}")
+    return debs[-1]
+
+
+def unpack_kernel(deb: Path, cache: Path):
+    """vmlinuz and the modules to load, in order, kept in the cache.
+
+    The unpacked package is some 400 MB; only the few files the guest needs
+    stay, and they are taken again when the package or the module list changes.
+    """
+    kept = cache / (deb.stem + ".kept")
+    index = kept / "modules.order"
+    wanted = " ".join(WANTED_MODULES)
+    if index.exists():
+        lines = index.read_text().splitlines()
+        if lines and lines[0] == wanted:
+            return kept / "vmlinuz", [(n, kept / f) for n, f in
+                                      (line.split() for line in lines[1:])]
+    shutil.rmtree(kept, ignore_errors=True)
+    kept.mkdir(parents=True)
+    log(f"unpacking {deb.name}")
+    with tempfile.TemporaryDirectory(dir=cache) as tree:
+        run(["dpkg-deb", "-x", str(deb), tree])
+        kernels = sorted((Path(tree) / "boot").glob("vmlinuz-*"))
+        if not kernels:
+            raise RuntimeError(f"no boot/vmlinuz-* in {deb}")
+        shutil.copyfile(kernels[-1], kept / "vmlinuz")
+        modules = []
+        for name, path in module_load_order(Path(tree)):
+            shutil.copyfile(path, kept / path.name)
+            modules.append((name, kept / path.name))
+    # Written last: an interrupted unpack leaves no index and is redone.
+    index.write_text("\n".join([wanted] + [f"{n} {p.name}" for n, p in modules]) + "\n")
+    return kept / "vmlinuz", modules
 
 
 def elf_sections(data: bytes):
@@ -243,8 +268,7 @@ def guest_init(modules) -> str:
     return GUEST_INIT.replace("@MODULES@", "\n".join(lines))
 
 
-def build_initramfs(tree: Path, raidcli: Path, busybox: Path) -> bytes:
-    modules = module_load_order(tree)
+def build_initramfs(modules, raidcli: Path, busybox: Path) -> bytes:
     init = guest_init(modules)
     archive = Cpio()
     for d in ("bin", "dev", "proc", "sys", "tmp", "lib", "lib/modules"):
@@ -286,16 +310,14 @@ def main():
         if not is_static_elf(program):
             sys.exit(f"guest_image: {program} is not a static program "
                      "(busybox-static and RAIDGUI_STATIC_CLI=ON give static ones)")
-    tree = fetch_kernel(args.cache)
-    kernels = sorted((tree / "boot").glob("vmlinuz-*"))
-    if not kernels:
-        sys.exit(f"guest_image: no vmlinuz in {tree / 'boot'}")
+    args.cache.mkdir(parents=True, exist_ok=True)
+    vmlinuz, modules = unpack_kernel(download_kernel(args.cache), args.cache)
     args.out.mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(kernels[-1], args.out / "vmlinuz")
-    initrd = build_initramfs(tree, args.raidcli, args.busybox)
+    shutil.copyfile(vmlinuz, args.out / "vmlinuz")
+    initrd = build_initramfs(modules, args.raidcli, args.busybox)
     (args.out / "initrd.gz").write_bytes(initrd)
-    log(f"kernel {kernels[-1].name}, initramfs {len(initrd)} bytes in {args.out}")
-
+    log(f"kernel from {vmlinuz.parent.name}, {len(modules)} modules, "
+        f"initramfs {len(initrd)} bytes in {args.out}")
 
 if __name__ == "__main__":
     main()
