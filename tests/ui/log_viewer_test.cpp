@@ -1,0 +1,185 @@
+// The event-log viewer: live and file modes.
+#include <QApplication>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "tests/ui/test_classes.h"
+#include "tests/ui/window_rig.h"
+#include "ui/log_viewer.h"
+
+using raid::ui::LogViewer;
+using raid::uitest::WindowRig;
+
+namespace {
+
+// A viewer over the rig's log whose timer ticks every 10 ms instead of every
+// second, so that the tests wait little.
+struct ViewerRig {
+    explicit ViewerRig(std::vector<std::string> lines, bool armed = true) {
+        rig.state.log.EventLog = std::move(lines);
+        rig.state.log.fileName = "/logs/261209.log";
+        rig.state.poll.PollRequest.store(armed ? raid::ReqPollArmed : 0);
+        viewer = std::make_unique<LogViewer>(rig.state, rig.dialogs, rig.files, &rig.window);
+        viewer->findChild<QTimer*>("Timer1")->setInterval(10);
+        viewer->show();
+    }
+    QString Text() { return viewer->findChild<QPlainTextEdit*>("Memo1")->toPlainText(); }
+    void Click(const char* button) {
+        QTest::mouseClick(viewer->findChild<QPushButton*>(button), Qt::LeftButton);
+    }
+    QColor TextColour() {
+        return viewer->findChild<QPlainTextEdit*>("Memo1")->palette().color(QPalette::Active,
+                                                                            QPalette::Text);
+    }
+    // Enough ticks of the fast timer for any update to have happened.
+    static void Settle() { QTest::qWait(60); }
+
+    WindowRig rig;
+    std::unique_ptr<LogViewer> viewer;
+};
+
+}  // namespace
+
+class LogViewerTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void showsTheLogAndFollowsIt() {
+        ViewerRig v({"first", "second"});
+        QCOMPARE(v.Text(), QString("first\nsecond"));
+        QVERIFY(v.viewer->following());
+        v.rig.state.log.EventLog.push_back("third");
+        QTRY_COMPARE(v.Text(), QString("first\nsecond\nthird"));
+    }
+
+    void emptyLogThenFollows() {
+        ViewerRig v({});
+        QCOMPARE(v.Text(), QString());
+        v.rig.state.log.EventLog.push_back("new line");
+        QTRY_COMPARE(v.Text(), QString("new line"));
+    }
+
+    void shrinkingLogReplacesTheText() {
+        ViewerRig v({"a", "b", "c"});
+        v.rig.state.log.EventLog = {"x"};
+        QTRY_COMPARE(v.Text(), QString("x"));
+        QCOMPARE(v.viewer->shownCount(), std::size_t{1});
+    }
+
+    // A new day's file may start with more lines than the old day's showed.
+    void newDayFileReplacesTheText() {
+        ViewerRig v({"old day"});
+        v.rig.state.log.fileName = "/logs/261210.log";
+        v.rig.state.log.EventLog = {"new 1", "new 2", "new 3"};
+        QTRY_COMPARE(v.Text(), QString("new 1\nnew 2\nnew 3"));
+    }
+
+    void noUpdateWhileAPollRuns() {
+        ViewerRig v({"a"});
+        v.rig.state.poll.StatusPollRunning.store(1);
+        v.rig.state.log.EventLog.push_back("b");
+        ViewerRig::Settle();
+        QCOMPARE(v.Text(), QString("a"));
+        v.rig.state.poll.StatusPollRunning.store(0);
+        QTRY_COMPARE(v.Text(), QString("a\nb"));
+    }
+
+    void liveIndication_data() {
+        QTest::addColumn<bool>("armed");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("grey");
+        QTest::newRow("polling armed") << true << "Event log - Real Time" << false;
+        QTest::newRow("paused") << false << "Event log - Real Time( Paused )" << true;
+    }
+    void liveIndication() {
+        QFETCH(bool, armed);
+        QFETCH(QString, caption);
+        QFETCH(bool, grey);
+        ViewerRig v({"a"}, armed);
+        QCOMPARE(v.viewer->windowTitle(), caption);
+        const QPalette& system = QApplication::palette();
+        QCOMPARE(v.TextColour(),
+                 system.color(grey ? QPalette::Disabled : QPalette::Active, QPalette::Text));
+        QVERIFY(system.color(QPalette::Disabled, QPalette::Text) !=
+                system.color(QPalette::Active, QPalette::Text));
+        // Lines appear whether paused or not.
+        v.rig.state.log.EventLog.push_back("b");
+        QTRY_COMPARE(v.Text(), QString("a\nb"));
+    }
+
+    void indicationFollowsTheTimerArming() {
+        ViewerRig v({"a"}, false);
+        v.rig.state.poll.PollRequest.fetch_or(raid::ReqPollArmed);
+        QTRY_COMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
+        v.rig.state.poll.PollRequest.store(0);  // maintenance disarms polling
+        QTRY_COMPARE(v.viewer->windowTitle(), QString("Event log - Real Time( Paused )"));
+    }
+
+    void cancelledFileChoiceFreezesUntilRealTime() {
+        ViewerRig v({"a"});
+        v.rig.files.answers.push_back(std::nullopt);
+        v.Click("Button2");
+        QVERIFY(!v.viewer->following());
+        v.rig.state.log.EventLog.push_back("b");
+        ViewerRig::Settle();
+        QCOMPARE(v.Text(), QString("a"));
+        v.Click("Button1");
+        QVERIFY(v.viewer->following());
+        QCOMPARE(v.Text(), QString("a\nb"));
+        v.rig.state.log.EventLog.push_back("c");
+        QTRY_COMPARE(v.Text(), QString("a\nb\nc"));
+    }
+
+    void olderLogFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("261201.log");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("D1 HDD2 was removed\r\nsecond line\r\n");
+        file.close();
+        ViewerRig v({"today"});
+        v.rig.files.answers.push_back(path);
+        v.Click("Button2");
+        QCOMPARE(v.rig.files.filters.at(0), QString("Log File (*.log);;All File (*)"));
+        QCOMPARE(v.Text(), QString("D1 HDD2 was removed\nsecond line"));
+        QCOMPARE(v.viewer->windowTitle(), QString("Event log - 261201.log"));
+        v.rig.state.log.EventLog.push_back("today 2");
+        ViewerRig::Settle();
+        QCOMPARE(v.Text(), QString("D1 HDD2 was removed\nsecond line"));
+        v.Click("Button1");
+        QCOMPARE(v.Text(), QString("today\ntoday 2"));
+        QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
+    }
+
+    void unreadableFileKeepsTheWindowAsItWas() {
+        QTemporaryDir dir;
+        ViewerRig v({"today"});
+        v.rig.files.answers.push_back(dir.filePath("missing.log"));
+        v.rig.files.answers.push_back(dir.path());  // a folder cannot be read as a file
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            v.Click("Button2");
+            QCOMPARE(v.rig.dialogs.boxes.size(), static_cast<std::size_t>(attempt + 1));
+            QVERIFY(!v.rig.dialogs.boxes.back().text.empty());
+            QCOMPARE(v.rig.dialogs.boxes.back().caption, std::string());
+            QCOMPARE(v.Text(), QString("today"));
+            QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
+            QVERIFY(!v.viewer->following());
+        }
+    }
+
+    void closingStopsFollowing() {
+        ViewerRig v({"a"});
+        v.viewer->close();
+        QVERIFY(!v.viewer->following());
+    }
+};
+
+QObject* raid::uitest::MakeLogViewerTest() {
+    return new LogViewerTest;
+}
+
+#include "log_viewer_test.moc"

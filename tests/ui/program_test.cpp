@@ -1,0 +1,97 @@
+// raidgui itself, started as a program on the stand-in enclosures.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "tests/ui/test_classes.h"
+
+namespace {
+
+// A run of raidgui with its own runtime and log folders, so that it neither
+// meets a window the user runs nor writes next to the build.
+struct ProgramRun {
+    ProgramRun() {
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("RAIDGUI_LOG_DIR", logs.path());
+        env.remove("RAIDGUI_TRACE");
+        environment = env;
+    }
+    std::unique_ptr<QProcess> Start(const QStringList& args) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment);
+        process->start(RAIDGUI_BINARY, args);
+        return process;
+    }
+    bool LogWritten() const { return !QDir(logs.path()).entryList({"*.log"}).isEmpty(); }
+
+    QTemporaryDir runtime;
+    QTemporaryDir logs;
+    QProcessEnvironment environment;
+};
+
+}  // namespace
+
+class ProgramTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void secondStartEndsAtOnce() {
+        ProgramRun run;
+        auto first = run.Start({"--simulate"});
+        QVERIFY(first->waitForStarted());
+        // Running for real once its first poll has written the day's log.
+        QTRY_VERIFY_WITH_TIMEOUT(run.LogWritten(), 30000);
+
+        auto second = run.Start({"--simulate"});
+        QVERIFY(second->waitForFinished(10000));
+        QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second->exitCode(), 0);
+        QCOMPARE(second->readAllStandardError(), QByteArray());
+        QCOMPARE(first->state(), QProcess::Running);
+
+        first->terminate();
+        QVERIFY(first->waitForFinished(10000));
+    }
+
+    void screenshotOfTheSimulatedEnclosures() {
+        ProgramRun run;
+        const QString png = run.logs.filePath("window.png");
+        auto program = run.Start({"--simulate", "--screenshot=" + png, "--after=6"});
+        QVERIFY(program->waitForFinished(60000));
+        QCOMPARE(program->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program->exitCode(), 0);
+        QImage image(png);
+        QVERIFY(!image.isNull());
+        QCOMPARE(image.size() / image.devicePixelRatio(), QSize(620, 440));
+        // Something was drawn: the background, the pictures, the texts.
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 4) {
+            for (int x = 0; x < image.width(); x += 4) {
+                colours.insert(image.pixel(x, y));
+            }
+        }
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+    }
+
+    void badArgumentsAreRefused() {
+        ProgramRun run;
+        auto program = run.Start({"--no-such-option"});
+        QVERIFY(program->waitForFinished(30000));
+        QCOMPARE(program->exitCode(), 2);
+        QVERIFY(program->readAllStandardError().contains("usage: raidgui"));
+    }
+};
+
+QObject* raid::uitest::MakeProgramTest() {
+    return new ProgramTest;
+}
+
+#include "program_test.moc"

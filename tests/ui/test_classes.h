@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QObject>
+
+// The window's test classes; test_main runs one of them by name, or all.
+namespace raid::uitest {
+
+QObject* MakeOptionsTest();
+QObject* MakeInstanceTest();
+QObject* MakeClockTest();
+QObject* MakeStatusPageTest();
+QObject* MakeNavigationTest();
+QObject* MakeWindowTest();
+QObject* MakeLogViewerTest();
+QObject* MakeProgramTest();
+
+}  // namespace raid::uitest
