@@ -1,5 +1,6 @@
 #include "app/platform.h"
 
+#include "app/simulated_facts.h"
 #include "device/device_state.h"
 #include "device/fixed_disk_catalog.h"
 #include "device/trace_transport.h"
@@ -24,11 +25,11 @@ PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clo
         }
         scenario = std::move(loaded.scenario);
     }
+    result.platform.facts = std::make_unique<SimulatedFacts>(MakeHostFacts(), scenario);
     auto sim = std::make_unique<sim::SimTransport>(std::move(scenario), clock);
     result.platform.deviceChanges = std::make_unique<sim::SimDeviceChanges>(*sim);
     result.platform.transport = MakeTracedIfRequested(std::move(sim), traceFile);
     result.platform.catalog = std::make_unique<FixedDiskCatalog>();
-    result.platform.facts = MakeHostFacts();
     result.ok = true;
     return result;
 }
