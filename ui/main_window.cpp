@@ -319,10 +319,11 @@ void MainWindow::SetUpgradeEnabled(bool enabled) {
 }
 
 void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
-    if (state_.CurrentPage == kPageStatus) {
-        ShowStatusPage(full);
+    // Away from the status page a full redraw stays owed until the page is
+    // shown again.
+    if (state_.CurrentPage == kPageStatus && ShowStatusPage(full) == 0) {
+        state_.log.FullRedrawRequested = false;
     }
-    state_.log.FullRedrawRequested = false;
 }
 
 void MainWindow::SetSmartLabel(const std::string& text) {

@@ -71,7 +71,9 @@ void MainWindow::PageButtonClick(int index) {
         case kPageStatus:
             RebuildDeviceList();
             ShowDevicePictures();
-            ShowStatusPage(false);
+            if (ShowStatusPage(state_.log.FullRedrawRequested) == 0) {
+                state_.log.FullRedrawRequested = false;
+            }
             break;
         case kPageSetup:
             PrepareSchedulePage();

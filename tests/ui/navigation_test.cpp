@@ -186,6 +186,24 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.Text("Label48"), QString("140403.0 ()"));
     }
 
+    // New enclosures seen while another page was shown: the status page is
+    // redrawn in full when it comes back.
+    void fullRedrawOwedUntilTheStatusPageReturns() {
+        WindowRig rig;
+        rig.StartUp();
+        Click(rig, "Image_About");
+        raid::RaidStatus& r = rig.Record(0);
+        const std::string model = "ENSWIDKS1 ";  // "NEWSDISK 1" as the drive delivers it
+        std::fill(r.hdd1Model.begin(), r.hdd1Model.end(), ' ');
+        std::copy(model.begin(), model.end(), r.hdd1Model.begin());
+        rig.state.log.FullRedrawRequested = true;
+        rig.window.RedrawStatus(0x01, true);
+        QVERIFY(rig.state.log.FullRedrawRequested);
+        Click(rig, "Image_Sts");
+        QCOMPARE(rig.Text("Label51"), QString("NEWSDISK 1"));
+        QVERIFY(!rig.state.log.FullRedrawRequested);
+    }
+
     void schedulePageShowsOnlyTheSchedule() {
         WindowRig rig;
         rig.StartUp();
