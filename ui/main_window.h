@@ -82,6 +82,11 @@ class MainWindow final : public QWidget, public FrontEnd {
     void RebuildDeviceList();
     // 0 when the page was filled, -1 when there was nothing to fill.
     int ShowStatusPage(bool force);
+    // Shows enclosure `slot` on the status page, as a click on its picture
+    // does; false when there is no such enclosure.
+    bool SelectStatusDevice(int slot);
+    int shownSlot() const { return state_.poll.shownSlot; }
+    int deviceCount() const { return state_.devices.table.count; }
 
     bool EnvPanelSupported() const { return envPanelSupported_; }
     const std::string& DeviceLabel() const { return deviceLabel_; }
@@ -124,7 +129,6 @@ class MainWindow final : public QWidget, public FrontEnd {
     // Handlers.
     void PageButtonClick(int index);
     void DeviceCheckBoxClick(int slot);
-    void StatusDevicePictureClick(int slot);
     void UpgradeDevicePictureClick(int slot);
     void CheckBox5Click(bool checked);
     void StatusBar1DblClick();

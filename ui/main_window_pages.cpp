@@ -56,8 +56,7 @@ void MainWindow::BuildStatusPage(QWidget* page) {
         PictureButton* picture = MakeChoice(page, name, QRect(8 + 110 * slot, 2, 100, 64),
                                             QString("device_%1").arg(slot + 1), slot == 0);
         picture->SetPressMoves(false);
-        connect(picture, &PictureButton::clicked, this,
-                [this, slot] { StatusDevicePictureClick(slot); });
+        connect(picture, &PictureButton::clicked, this, [this, slot] { SelectStatusDevice(slot); });
         statusPictures_[static_cast<std::size_t>(slot)] = picture;
     }
 

@@ -1,12 +1,20 @@
 #pragma once
 
+#include <QPixmap>
 #include <QString>
-#include <QWidget>
 
 namespace raid::ui {
 
-// Renders `window` as it is drawn now into a PNG file; false when the file
-// cannot be written.
-bool SaveWindowPng(QWidget& window, const QString& file);
+class MainWindow;
+
+// The window as it is drawn now, under a caption bar of its title (the
+// desktop's frame is not part of the window's own drawing).
+QPixmap WindowPicture(MainWindow& window);
+
+// Writes one picture per enclosure the window knows (each shown in turn on
+// the status page, one below the other), or of the window as it is when it
+// knows none, into a PNG file. The enclosure shown before is shown again
+// afterwards. False when the file cannot be written.
+bool SaveWindowPng(MainWindow& window, const QString& file);
 
 }  // namespace raid::ui

@@ -219,14 +219,15 @@ void MainWindow::DeviceCheckBoxClick(int slot) {
     }
 }
 
-void MainWindow::StatusDevicePictureClick(int slot) {
-    if (slot >= state_.devices.table.count) {
-        return;
+bool MainWindow::SelectStatusDevice(int slot) {
+    if (slot < 0 || slot >= state_.devices.table.count || slot >= static_cast<int>(kMaxSlots)) {
+        return false;
     }
     state_.poll.shownSlot = static_cast<std::uint8_t>(slot);
     ShowDevicePictures();
     RebuildDeviceList();
     ShowStatusPage(true);
+    return true;
 }
 
 void MainWindow::UpgradeDevicePictureClick(int slot) {

@@ -14,6 +14,10 @@ StatusPanels::StatusPanels(QWidget* parent, const QRect& geometry) : QFrame(pare
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor(0xF0, 0xF0, 0xF0));
     setPalette(pal);
+    // The smaller type of a status bar; the panels' widths are made for it.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     int left = 0;
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         // The last panel takes what is left of the window's width.
