@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/platform.h"
+#include "app/run_wiring.h"
 #include "cli/cli_options.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
@@ -58,9 +59,6 @@ int main(int argc, char** argv) {
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =
-        options.simulate ? std::move(made.platform.deviceChanges) : WatchDeviceChanges();
-    if (!changes) {
-        changes = std::make_unique<raid::NoDeviceChanges>();
-    }
+        raid::RunDeviceChanges(made.platform, options.simulate, WatchDeviceChanges);
     return raid::cli::RunMonitor(made.platform, clock, *changes);
 }

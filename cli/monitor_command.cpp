@@ -11,9 +11,9 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/run_wiring.h"
 #include "cli/console.h"
 #include "monitor/event_log.h"
-#include "monitor/log_file.h"
 #include "monitor/status_text.h"
 
 namespace raid::cli {
@@ -118,11 +118,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
 
     std::printf("Stopping.\n");
     engine.Close();
-    // Lines a failed save kept in memory get one more chance.
-    std::string error;
-    if (state.log.saveOwed && !state.log.fileName.empty()) {
-        error = SaveLogFile(state.log.fileName, state.log.EventLog);
-    }
+    const std::string error = SaveOwedLogLines(state.log);
     if (!error.empty()) {
         std::fprintf(stderr, "The event log could not be saved: %s\n", error.c_str());
         return 1;

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "app/folders.h"
-#include "monitor/log_file.h"
+#include "app/run_wiring.h"
 #include "ui/event_loop_clock.h"
 
 namespace raid::ui {
@@ -51,10 +51,7 @@ void GuiRuntime::Start() {
 
 std::string GuiRuntime::Finish() {
     changeTimer_.stop();
-    if (state_.log.saveOwed && !state_.log.fileName.empty()) {
-        return SaveLogFile(state_.log.fileName, state_.log.EventLog);
-    }
-    return {};
+    return SaveOwedLogLines(state_.log);
 }
 
 }  // namespace raid::ui

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "app/platform.h"
+#include "app/run_wiring.h"
 #include "device/device_changes.h"
 #include "ui/event_loop_clock.h"
 #include "ui/gui_options.h"
@@ -78,14 +79,8 @@ int main(int argc, char** argv) {
         }
         return 2;
     }
-    std::unique_ptr<raid::DeviceChanges> changes;
-    if (!options.simulate) {
-        changes = WatchHostDeviceChanges();
-    } else if (made.platform.deviceChanges) {
-        changes = std::move(made.platform.deviceChanges);
-    } else {
-        changes = std::make_unique<raid::NoDeviceChanges>();
-    }
+    std::unique_ptr<raid::DeviceChanges> changes =
+        raid::RunDeviceChanges(made.platform, options.simulate, WatchHostDeviceChanges);
 
     raid::ui::GuiRuntime runtime(made.platform, clock, std::move(changes));
     raid::ui::MainWindow& window = runtime.window();

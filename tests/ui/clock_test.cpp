@@ -20,7 +20,8 @@ class ClockTest : public QObject {
         QElapsedTimer elapsed;
         elapsed.start();
         clock.SleepMs(100);
-        QVERIFY(elapsed.elapsed() >= 100);
+        // Whole milliseconds on both clocks: the last one may be cut short.
+        QVERIFY(elapsed.elapsed() >= 99);
         QVERIFY2(fired >= 5, qPrintable(QString("the timer fired %1 times").arg(fired)));
     }
 };
