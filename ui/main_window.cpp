@@ -309,6 +309,11 @@ void MainWindow::DevicesApplied(int count) {
     if (upgradeSlot_ >= count) {
         upgradeSlot_ = count - 1;
     }
+    // The enclosure on the page may be another one now (the shown one went
+    // away): the next drawing starts afresh, even if the drives' classes
+    // happen to match.
+    lastShownClass_ = kNoneShown;
+    lastShownPercent_ = kNoneShown;
     logButton_->show();
     RebuildDeviceList();
     ShowDevicePictures();

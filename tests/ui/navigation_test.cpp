@@ -154,6 +154,37 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
     }
 
+    // The stripe is shown when it goes away: the mirror takes its place,
+    // with its own drives even though both pairs have the same classes.
+    void shownEnclosureGoneShowsTheOther() {
+        raid::sim::Scenario scenario = raid::sim::DefaultScenario();
+        // The mirror keeps both drives, so its classes match the stripe's.
+        std::erase_if(scenario.timeline, [](const raid::sim::TimelineEvent& e) {
+            return e.kind == raid::sim::EventKind::DriveState;
+        });
+        WindowRig rig(scenario);
+        rig.StartUp();
+        Click(rig, "Image0_D2");
+        QCOMPARE(rig.Text("Label51"), QString("SIMDISK HD2000-B"));
+
+        rig.clock.Advance(200000);  // the scenario takes the stripe away at 200 s
+        rig.engine.DeviceChanged();
+        for (int tick = 0; tick < 11; ++tick) {
+            rig.engine.Timer4Tick();  // the change settles, then the disks are recounted
+        }
+        QVERIFY(rig.engine.RunDetectionPass());
+        rig.engine.Timer4Tick();
+        rig.ServeAll();
+
+        QCOMPARE(rig.state.devices.table.count, 1);
+        QCOMPARE(rig.state.poll.shownSlot, 0);
+        QVERIFY(rig.Find<QWidget>("CheckBox3")->isHidden());
+        QVERIFY(rig.Find<QWidget>("Image0_D2")->isHidden());
+        QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
+        QCOMPARE(rig.Text("Label51"), QString("SIMDISK HD4000-A"));
+        QCOMPARE(PictureOf(rig, "Image0_D1"), PictureOf(rig, "Image0_D1_Yellow"));
+    }
+
     void pollSwitchingASlotOffUnticksItsBox() {
         WindowRig rig;
         rig.StartUp();
