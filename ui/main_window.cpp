@@ -103,11 +103,10 @@ void MainWindow::BuildFrame() {
     background->setCursor(Qt::ArrowCursor);
     background->SetPressMoves(false);
     // The two flavours' backgrounds; ApplyProductTitle copies one of them.
+    new PictureButton("Image_Background_RAID", this, full, Picture("background_raid"));
+    new PictureButton("Image_Background_OEM", this, full, Picture("background_oem"));
     for (const char* name : {"Image_Background_RAID", "Image_Background_OEM"}) {
-        const QString picture = Picture(
-            QString(name) == "Image_Background_RAID" ? "background_raid" : "background_oem");
-        auto* holder = new PictureButton(name, this, full, picture);
-        holder->hide();
+        findChild<QWidget*>(name)->hide();
     }
     statusBar1_ = new StatusPanels(
         this, QRect(0, kClientHeight - kStatusBarHeight, kClientWidth, kStatusBarHeight));

@@ -24,17 +24,28 @@ QFont Sized(const QWidget* w, int pixels, bool bold) {
     return f;
 }
 
-// A picture button with hidden yellow and white holders beside it.
-PictureButton* MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
-                          const QString& pictureBase, bool selected) {
+// A picture button with hidden yellow and white holders beside it, which
+// lend it their pictures.
+struct Choice {
+    PictureButton* button;
+    QString yellow;
+    QString white;
+    void Select(bool selected) const { button->SetPicture(selected ? yellow : white); }
+};
+
+Choice MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
+                  const QString& pictureBase, bool selected) {
     auto* yellow =
         new PictureButton(name + "_Yellow", parent, geometry, Picture(pictureBase + "_yellow"));
     auto* white =
         new PictureButton(name + "_White", parent, geometry, Picture(pictureBase + "_white"));
     yellow->hide();
     white->hide();
-    return new PictureButton(name, parent, geometry,
-                             selected ? yellow->picture() : white->picture());
+    auto* button =
+        new PictureButton(name, parent, geometry, selected ? yellow->picture() : white->picture());
+    // Choosing pictures do not sink when pressed.
+    button->SetPressMoves(false);
+    return Choice{button, yellow->picture(), white->picture()};
 }
 
 QTableWidget* MakeGrid(QWidget* parent, const char* name, const QRect& geometry, int columns,
@@ -54,8 +65,8 @@ void MainWindow::BuildStatusPage(QWidget* page) {
     for (int slot = 0; slot < 2; ++slot) {
         const QString name = QString("Image0_D%1").arg(slot + 1);
         PictureButton* picture = MakeChoice(page, name, QRect(8 + 110 * slot, 2, 100, 64),
-                                            QString("device_%1").arg(slot + 1), slot == 0);
-        picture->SetPressMoves(false);
+                                            QString("device_%1").arg(slot + 1), slot == 0)
+                                     .button;
         connect(picture, &PictureButton::clicked, this, [this, slot] { SelectStatusDevice(slot); });
         statusPictures_[static_cast<std::size_t>(slot)] = picture;
     }
@@ -111,12 +122,8 @@ void MainWindow::BuildStatusPage(QWidget* page) {
 }
 
 void MainWindow::BuildSetupPage(QWidget* page) {
-    PictureButton* initialize =
-        MakeChoice(page, "Image1_Initialize", QRect(8, 2, 112, 28), "tab_initialize", false);
-    PictureButton* schedule =
-        MakeChoice(page, "Image1_Schedule", QRect(124, 2, 112, 28), "tab_schedule", true);
-    initialize->SetPressMoves(false);
-    schedule->SetPressMoves(false);
+    MakeChoice(page, "Image1_Initialize", QRect(8, 2, 112, 28), "tab_initialize", false);
+    MakeChoice(page, "Image1_Schedule", QRect(124, 2, 112, 28), "tab_schedule", true);
 
     auto* notebook3 = new QStackedWidget(page);
     notebook3->setObjectName("Notebook3");
@@ -209,25 +216,18 @@ void MainWindow::BuildEmailPage(QWidget* page) {
         sub->setObjectName(name);
         notebook2->addWidget(sub);
     }
-    std::array<PictureButton*, 3> buttons{};
+    std::array<Choice, 3> choices{};
     for (std::size_t i = 0; i < sections.size(); ++i) {
-        buttons[i] =
+        choices[i] =
             MakeChoice(page, sections[i].first, QRect(8 + 116 * static_cast<int>(i), 2, 112, 28),
                        sections[i].second, i == 0);
-        buttons[i]->SetPressMoves(false);
     }
     // The section buttons only switch the sub-page; the mail settings
     // themselves are not wired yet.
-    for (std::size_t i = 0; i < sections.size(); ++i) {
-        connect(buttons[i], &PictureButton::clicked, this, [page, notebook2, i] {
-            for (std::size_t k = 0; k < 3; ++k) {
-                const QString name = QString(k == 0   ? "Image3_Setup"
-                                             : k == 1 ? "Image3_HDDFail"
-                                                      : "Image3_DeviceRemove");
-                auto* button = page->findChild<PictureButton*>(name);
-                auto* holder =
-                    page->findChild<PictureButton*>(name + (k == i ? "_Yellow" : "_White"));
-                button->SetPicture(holder->picture());
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        connect(choices[i].button, &PictureButton::clicked, this, [page, notebook2, choices, i] {
+            for (std::size_t k = 0; k < choices.size(); ++k) {
+                choices[k].Select(k == i);
             }
             page->findChild<QLineEdit*>("Edit6")->clear();
             page->findChild<QLineEdit*>("Edit7")->clear();
@@ -328,10 +328,8 @@ void MainWindow::BuildAboutPage(QWidget* page) {
 
 void MainWindow::BuildSmartPage(QWidget* page) {
     for (int drive = 0; drive < 2; ++drive) {
-        PictureButton* picture = MakeChoice(page, QString("Image5_HDD%1").arg(drive + 1),
-                                            QRect(8 + 100 * drive, 2, 96, 30),
-                                            QString("hdd_%1").arg(drive + 1), drive == 0);
-        picture->SetPressMoves(false);
+        MakeChoice(page, QString("Image5_HDD%1").arg(drive + 1), QRect(8 + 100 * drive, 2, 96, 30),
+                   QString("hdd_%1").arg(drive + 1), drive == 0);
     }
     MakeLabel(page, "Label22", QString(), QRect(8, 40, 450, 18));
     const std::array<int, 6> widths{145, 36, 36, 54, 75, 40};
