@@ -13,6 +13,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_transport.h"
 #include "sysinfo/canned_system_facts.h"
+#include "tests/support/engine_steps.h"
 #include "tests/support/recorders.h"
 
 namespace raid::testing {
@@ -39,32 +40,9 @@ struct EngineRig {
         std::filesystem::remove_all(logFolder, ignored);
     }
 
-    // Start-up until the first poll has been served: what the timers and the
-    // detection thread would do.
-    void StartUp() {
-        engine.Initialise();
-        engine.RunDetectionPass();
-        engine.Timer4Tick();
-        ServeAll();
-    }
-
-    // Serves every pending request, as the polling thread would.
-    void ServeAll() {
-        for (int guard = 0; guard < 16 && (state.poll.PollRequest.load() & kServedRequests);
-             ++guard) {
-            engine.poller().ServeRequest();
-        }
-    }
-
-    // One 5-second poll: the timer tick that requests it, then the hand-over.
-    void PollOnce() {
-        clock.Advance(5000);
-        engine.Timer2Tick();
-        if (!(state.poll.PollRequest.load() & ReqStatusPoll)) {
-            engine.Timer2Tick();  // the first tick only arms
-        }
-        ServeAll();
-    }
+    void StartUp() { testing::StartUp(engine, state); }
+    void ServeAll() { testing::ServeAll(engine, state); }
+    void PollOnce() { testing::PollOnce(engine, state, clock); }
 
     std::vector<std::string> LogLines() const { return state.log.EventLog; }
 

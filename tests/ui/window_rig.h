@@ -15,6 +15,7 @@
 #include "sim/scenario.h"
 #include "sim/sim_transport.h"
 #include "sysinfo/canned_system_facts.h"
+#include "tests/support/engine_steps.h"
 #include "tests/support/recorders.h"
 #include "ui/main_window.h"
 #include "ui/qt_dialogs.h"
@@ -54,32 +55,9 @@ struct WindowRig {
         window.Attach(engine);
     }
 
-    // Start-up until the first poll has been served: what the detection
-    // thread and the timers would do.
-    void StartUp() {
-        engine.Initialise();
-        engine.RunDetectionPass();
-        engine.Timer4Tick();
-        ServeAll();
-    }
-
-    // Serves every pending request, as the polling thread would.
-    void ServeAll() {
-        for (int guard = 0; guard < 16 && (state.poll.PollRequest.load() & kServedRequests);
-             ++guard) {
-            engine.poller().ServeRequest();
-        }
-    }
-
-    // One 5-second poll: the timer tick that requests it, then the hand-over.
-    void PollOnce() {
-        clock.Advance(5000);
-        engine.Timer2Tick();
-        if (!(state.poll.PollRequest.load() & ReqStatusPoll)) {
-            engine.Timer2Tick();  // the first tick only arms
-        }
-        ServeAll();
-    }
+    void StartUp() { testing::StartUp(engine, state); }
+    void ServeAll() { testing::ServeAll(engine, state); }
+    void PollOnce() { testing::PollOnce(engine, state, clock); }
 
     RaidStatus& Record(int slot) {
         return state.devices.records[state.devices.table.Disk(static_cast<std::size_t>(slot))];
