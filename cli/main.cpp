@@ -20,13 +20,10 @@ namespace {
 
 std::unique_ptr<raid::DeviceChanges> WatchDeviceChanges() {
 #ifdef RAIDCLI_WITH_UDEV
-    std::string error;
-    if (auto udev = raid::UdevDeviceChanges::Open(error)) {
-        return udev;
-    }
-    std::fprintf(stderr, "Device changes are not watched: %s\n", error.c_str());
-#endif
+    return raid::WatchUdevOrNothing("raidcli");
+#else
     return std::make_unique<raid::NoDeviceChanges>();
+#endif
 }
 
 }  // namespace

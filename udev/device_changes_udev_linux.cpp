@@ -3,6 +3,7 @@
 #include <libudev.h>
 #include <poll.h>
 
+#include <cstdio>
 #include <cstring>
 
 namespace raid {
@@ -55,6 +56,15 @@ int UdevDeviceChanges::TakeEvents() {
         udev_device_unref(device);
         ++events;
     }
+}
+
+std::unique_ptr<DeviceChanges> WatchUdevOrNothing(const char* program) {
+    std::string error;
+    if (auto udev = UdevDeviceChanges::Open(error)) {
+        return udev;
+    }
+    std::fprintf(stderr, "%s: device changes are not watched: %s\n", program, error.c_str());
+    return std::make_unique<NoDeviceChanges>();
 }
 
 }  // namespace raid

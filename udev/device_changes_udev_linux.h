@@ -29,4 +29,8 @@ class UdevDeviceChanges final : public DeviceChanges {
     udev_monitor* monitor_;
 };
 
+// The host's device notifications from udev; when udev cannot be watched,
+// says so on standard error (as `program`) and watches nothing.
+std::unique_ptr<DeviceChanges> WatchUdevOrNothing(const char* program);
+
 }  // namespace raid

@@ -24,13 +24,10 @@ namespace {
 
 std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 #ifdef RAIDGUI_WITH_UDEV
-    std::string error;
-    if (auto udev = raid::UdevDeviceChanges::Open(error)) {
-        return udev;
-    }
-    std::fprintf(stderr, "raidgui: device changes are not watched: %s\n", error.c_str());
-#endif
+    return raid::WatchUdevOrNothing("raidgui");
+#else
     return std::make_unique<raid::NoDeviceChanges>();
+#endif
 }
 
 }  // namespace
