@@ -16,6 +16,7 @@
 #include "ui/gui_runtime.h"
 #include "ui/instance_lock.h"
 #include "ui/screenshot.h"
+#include "ui/stop_signals.h"
 #ifdef RAIDGUI_WITH_UDEV
 #include "udev/device_changes_udev_linux.h"
 #endif
@@ -33,6 +34,7 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    raid::ui::BlockStopSignals();
     // A second start ends at once, before anything is shown.
     raid::ui::InstanceLock lock;
     std::string lockError;
@@ -91,6 +93,7 @@ int main(int argc, char** argv) {
                          }
                      });
 #endif
+    raid::ui::WatchStopSignals(&window, [&window] { window.close(); });
     runtime.Start();
     if (!options.simulate) {
         const std::string problem = raid::PermissionProblem(*made.platform.transport);

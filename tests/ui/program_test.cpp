@@ -57,8 +57,11 @@ class ProgramTest : public QObject {
         QCOMPARE(second->readAllStandardError(), QByteArray());
         QCOMPARE(first->state(), QProcess::Running);
 
+        // SIGTERM ends it the way its close box does.
         first->terminate();
         QVERIFY(first->waitForFinished(10000));
+        QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first->exitCode(), 0);
     }
 
     void screenshotOfTheSimulatedEnclosures() {
