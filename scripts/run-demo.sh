@@ -6,7 +6,12 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh build
 cmake --preset default
-cmake --build --preset default
+# Only the programs: the tests are the other command's business.
+targets=(raidcli)
+if ninja -C build/default -t targets all 2>/dev/null | grep -q '^raidgui:'; then
+  targets+=(raidgui)
+fi
+cmake --build --preset default --target "${targets[@]}"
 
 if [ -x build/default/ui/raidgui ] && [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/default/ui/raidgui --simulate "$@"
