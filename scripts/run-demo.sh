@@ -8,7 +8,8 @@ bash scripts/install-deps.sh build
 cmake --preset default
 # Only the programs: the tests are the other command's business.
 targets=(raidcli)
-if ninja -C build/default -t targets all 2>/dev/null | grep -q '^raidgui:'; then
+known=$(ninja -C build/default -t targets all 2>/dev/null || true)
+if grep -q '^raidgui:' <<<"$known"; then
   targets+=(raidgui)
 fi
 cmake --build --preset default --target "${targets[@]}"
