@@ -19,8 +19,8 @@ struct VolumeExtent {
 // "letter" stands for the mount point.
 struct CatalogVolume {
     std::string mountPoint;
-    std::uint8_t driveType = 0;           // 2 removable, 3 fixed, ...
-    std::optional<VolumeExtent> extent;   // none when the volume cannot be opened
+    std::uint8_t driveType = 0;          // 2 removable, 3 fixed, ...
+    std::optional<VolumeExtent> extent;  // none when the volume cannot be opened
 };
 
 inline constexpr std::uint8_t kDriveTypeFixed = 3;
@@ -28,7 +28,7 @@ inline constexpr std::uint8_t kDriveTypeUnopenable = 0xFF;
 
 // The machine's volumes, as discovery counts and scans them.
 class DiskCatalog {
-public:
+  public:
     virtual ~DiskCatalog() = default;
     virtual std::vector<CatalogVolume> Volumes() = 0;
 };

@@ -13,8 +13,8 @@ namespace {
 TEST(SimulatedFacts, DisksAreTheSimulatedOnesAndTheRestIsTheHosts) {
     auto host = std::make_unique<CannedSystemFacts>();
     host->Set("Win32_Bus", {{{"SystemName", std::string("workstation")}}});
-    host->Set("Win32_DiskDrive", {{{"Index", std::string("0")},
-                                   {"SerialNumber", std::string("HOSTDISK")}}});
+    host->Set("Win32_DiskDrive",
+              {{{"Index", std::string("0")}, {"SerialNumber", std::string("HOSTDISK")}}});
     SimulatedFacts facts(std::move(host), sim::DefaultScenario());
 
     const auto ids = ReadDiskIdentities(facts);
