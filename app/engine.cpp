@@ -232,10 +232,9 @@ int Engine::DiscoverAndPollOnce() {
     logEvents_ = false;
     dev.letterCount = discovery_.CountLetters();
     dev.diskCount = discovery_.CountDisks();
-    dev.DetectRequest.store(0);
-    const int found = discovery_.DiscoverDevices();
-    dev.PollPaused.store(0);
-    dev.DetectDone.store(1);
+    dev.DetectRequest.store(1);
+    RunDetectionPass();
+    const int found = dev.newTable.count;
     followUp_.Tick();
     state_.flags.StartupPass.store(0);
     state_.poll.PollRequest.store(0);
