@@ -29,9 +29,10 @@ std::uint64_t BigEndian(const ReplySector& r, std::size_t at, std::size_t size) 
     return value;
 }
 
+// From the source tree named by the build: __FILE__ may be relative to a
+// folder other than the one the test runs in (compiler caches rewrite it).
 std::string SourcePath(const std::string& relative) {
-    const std::string here = __FILE__;
-    return here.substr(0, here.rfind('/')) + "/../" + relative;
+    return std::string(RAIDGUI_SOURCE_DIR) + "/" + relative;
 }
 
 TEST(SimScenario, ShippedDefaultFileIsTheBuiltInDefault) {

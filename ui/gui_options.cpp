@@ -1,5 +1,6 @@
 #include "ui/gui_options.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -16,11 +17,25 @@ bool TakeValue(std::string_view arg, std::string_view name, std::string& value) 
     return true;
 }
 
+// In the order of the page numbers.
+constexpr std::array<std::string_view, 6> kPageNames{"status", "setup", "upgrade",
+                                                     "email",  "about", "smart"};
+
 }  // namespace
+
+int PageNumberOfName(const std::string& name) {
+    for (std::size_t i = 0; i < kPageNames.size(); ++i) {
+        if (kPageNames[i] == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
 
 GuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
     GuiOptions options;
     bool afterGiven = false;
+    bool pageGiven = false;
     for (const std::string& arg : args) {
         std::string value;
         if (arg == "--simulate") {
@@ -49,6 +64,13 @@ GuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
             }
             options.afterSeconds = seconds;
             afterGiven = true;
+        } else if (TakeValue(arg, "--page", value)) {
+            options.screenshotPage = PageNumberOfName(value);
+            if (options.screenshotPage < 0) {
+                options.error = "--page= needs one of status, setup, upgrade, email, about, smart";
+                return options;
+            }
+            pageGiven = true;
         } else {
             options.error = "unknown argument " + arg;
             return options;
@@ -56,6 +78,9 @@ GuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
     }
     if (afterGiven && options.screenshotFile.empty()) {
         options.error = "--after= goes with --screenshot=";
+    }
+    if (pageGiven && options.screenshotFile.empty()) {
+        options.error = "--page= goes with --screenshot=";
     }
     return options;
 }

@@ -105,9 +105,10 @@ int main(int argc, char** argv) {
     int status = 0;
     if (!options.screenshotFile.empty()) {
         const QString file = QString::fromStdString(options.screenshotFile);
+        const int page = options.screenshotPage;
         QTimer::singleShot(
-            static_cast<int>(options.afterSeconds * 1000), &window, [&window, &status, file] {
-                if (!raid::ui::SaveWindowPng(window, file)) {
+            static_cast<int>(options.afterSeconds * 1000), &window, [&window, &status, file, page] {
+                if (!raid::ui::SaveWindowPng(window, file, page)) {
                     std::fprintf(stderr, "raidgui: cannot write %s\n", qPrintable(file));
                     status = 1;
                 }

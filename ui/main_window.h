@@ -79,6 +79,10 @@ class MainWindow final : public QWidget, public FrontEnd {
     void ApplyProductTitle();
     void ShowPageButtons(std::uint8_t set);
     void SelectPage(int page);
+    // Opens `page` as a click on its page button does, whether or not the
+    // current button set shows that button; false when navigation is locked.
+    bool OpenPage(int page);
+    int currentPage() const { return state_.CurrentPage; }
     void RebuildDeviceList();
     // 0 when the page was filled, -1 when there was nothing to fill.
     int ShowStatusPage(bool force);

@@ -61,6 +61,19 @@ void MainWindow::PrepareSchedulePage() {
     findChild<QWidget*>("Image1_Set")->show();
 }
 
+bool MainWindow::OpenPage(int page) {
+    if (NavigationLocked()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pageButtons_.size(); ++i) {
+        if (pageButtons_[i].page == page) {
+            PageButtonClick(static_cast<int>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
 void MainWindow::PageButtonClick(int index) {
     if (NavigationLocked()) {
         return;

@@ -36,20 +36,24 @@ QPixmap WindowPicture(MainWindow& window) {
     return picture;
 }
 
-bool SaveWindowPng(MainWindow& window, const QString& file) {
+bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
     std::vector<QPixmap> pictures;
     const int shown = window.shownSlot();
+    const int shownPage = window.currentPage();
     const int count = std::min(window.deviceCount(), 2);
     for (int slot = 0; slot < count; ++slot) {
         if (window.SelectStatusDevice(slot)) {
+            window.OpenPage(page);
             pictures.push_back(WindowPicture(window));
         }
     }
     if (pictures.empty()) {
+        window.OpenPage(page);
         pictures.push_back(WindowPicture(window));
     } else {
         window.SelectStatusDevice(shown);
     }
+    window.OpenPage(shownPage);
     const qreal ratio = pictures.front().devicePixelRatio();
     const int width = pictures.front().width();
     int height = 0;

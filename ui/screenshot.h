@@ -11,10 +11,10 @@ class MainWindow;
 // desktop's frame is not part of the window's own drawing).
 QPixmap WindowPicture(MainWindow& window);
 
-// Writes one picture per enclosure the window knows (each shown in turn on
-// the status page, one below the other), or of the window as it is when it
-// knows none, into a PNG file. The enclosure shown before is shown again
-// afterwards. False when the file cannot be written.
-bool SaveWindowPng(MainWindow& window, const QString& file);
+// Writes one picture per enclosure the window knows (each chosen in turn on
+// the status page, then `page` opened, one below the other), or of the window
+// as it is when it knows none, into a PNG file. The enclosure and page shown
+// before are shown again afterwards. False when the file cannot be written.
+bool SaveWindowPng(MainWindow& window, const QString& file, int page = 0);
 
 }  // namespace raid::ui

@@ -7,6 +7,7 @@
 
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
+#include "ui/screenshot.h"
 
 using raid::ui::PictureButton;
 using raid::uitest::WindowRig;
@@ -106,6 +107,21 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.Text("Label65"), QString("v0.50.11-5b"));
         QVERIFY(rig.Find<QWidget>("Image4_Logo")->isHidden());
         QCOMPARE(PictureOf(rig, "Image_Background"), PictureOf(rig, "Image_Background_RAID"));
+    }
+
+    void screenshotOfAPageLeavesTheWindowAsItWas() {
+        WindowRig rig;
+        rig.StartUp();
+        Click(rig, "Image0_D2");
+        const QString status = rig.logFolder.filePath("status.png");
+        const QString about = rig.logFolder.filePath("about.png");
+        QVERIFY(raid::ui::SaveWindowPng(rig.window, status));
+        QVERIFY(raid::ui::SaveWindowPng(rig.window, about, raid::ui::kPageAbout));
+        // Each enclosure was shown with the About page open, not the status page.
+        QVERIFY(QImage(status) != QImage(about));
+        QCOMPARE(rig.window.currentPage(), int(raid::ui::kPageStatus));
+        QCOMPARE(rig.state.poll.shownSlot, 1);
+        QCOMPARE(rig.Find<QStackedWidget>("Notebook1")->currentIndex(), int(raid::ui::kPageStatus));
     }
 
     void choosingTheSecondEnclosure() {
