@@ -241,6 +241,105 @@ TEST_F(SmtpClientTest, BrokenServersFailCleanly) {
     }
 }
 
+TEST_F(SmtpClientTest, SecuritySettingChoosesPlainStartTlsOrImplicitTls) {
+    const std::string login = "auth LOGIN\r\nYWxpY2U=\r\nczNjcmV0\r\n";
+    const std::string rest = kEnvelope.substr(6) + kContent + ".\r\nQuit\r\n";
+    struct Case {
+        const char* name;
+        const char* mode;
+        MailSecurity security;
+        const char* host;
+        const char* error;
+        std::string received;
+    };
+    const Case cases[] = {
+        {"starttls required", "starttls", MailSecurity::StartTls, "127.0.0.1", "",
+         "ehlo raid.test\r\nSTARTTLS\r\nehlo raid.test\r\nRset\r\n" + login + rest},
+        {"auto takes the offered STARTTLS, host name checked", "starttls", MailSecurity::Auto,
+         "localhost", "",
+         "ehlo raid.test\r\nSTARTTLS\r\nehlo raid.test\r\nRset\r\n" + login + rest},
+        {"none never starts TLS", "starttls", MailSecurity::None, "127.0.0.1",
+         "mail from: 530 Must issue a STARTTLS command first",
+         "ehlo raid.test\r\nRset\r\nMail from:<raid@example.com>\r\nQuit\r\n"},
+        {"starttls required, not offered", "plain", MailSecurity::StartTls, "127.0.0.1",
+         "starttls: the server does not offer STARTTLS", "ehlo raid.test\r\nQuit\r\n"},
+        {"auto without STARTTLS stays plain", "plain", MailSecurity::Auto, "127.0.0.1", "",
+         "ehlo raid.test\r\nRset\r\n" + rest},
+        {"implicit TLS", "tls", MailSecurity::Tls, "127.0.0.1", "",
+         "ehlo raid.test\r\nRset\r\n" + login + rest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto peer = StartPeer(c.mode);
+        SmtpServer server = ServerAt(peer->port());
+        server.host = c.host;
+        server.security = c.security;
+        server.caFile = Cert("localhost").string();
+        server.login = true;
+        server.user = "alice";
+        server.password = "s3cret";
+        const SmtpOutcome outcome = Send(server, Notification());
+        EXPECT_EQ(outcome.accepted, std::string(c.error).empty());
+        EXPECT_EQ(outcome.ErrorText(), c.error);
+        EXPECT_EQ(peer->Received(), c.received);
+    }
+}
+
+TEST_F(SmtpClientTest, CertificateThatDoesNotProveTheServerEndsTheExchange) {
+    struct Case {
+        const char* name;
+        const char* mode;
+        MailSecurity security;
+        const char* serverCert;
+        const char* host;
+        std::string caFile;  // empty: the system's trust store
+        const char* error;
+    };
+    const std::string other = Cert("mail.other.test").string();
+    const Case cases[] = {
+        {"self-signed, system store", "starttls", MailSecurity::StartTls, "localhost", "127.0.0.1",
+         "", "tls: certificate not accepted: self-signed certificate"},
+        {"self-signed, implicit TLS", "tls", MailSecurity::Tls, "localhost", "127.0.0.1", "",
+         "tls: certificate not accepted: self-signed certificate"},
+        {"trusted, other name, IP", "starttls", MailSecurity::StartTls, "mail.other.test",
+         "127.0.0.1", other, "tls: certificate not accepted: IP address mismatch"},
+        {"trusted, other name, host name", "starttls", MailSecurity::Auto, "mail.other.test",
+         "localhost", other, "tls: certificate not accepted: hostname mismatch"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto peer = StartPeer(c.mode, c.serverCert);
+        SmtpServer server = ServerAt(peer->port());
+        server.host = c.host;
+        server.security = c.security;
+        server.caFile = c.caFile;
+        server.login = true;
+        server.user = "alice";
+        server.password = "s3cret";
+        raised_.clear();
+        const SmtpOutcome outcome = Send(server, Notification());
+        EXPECT_FALSE(outcome.accepted);
+        EXPECT_EQ(outcome.ErrorText(), c.error);
+        EXPECT_EQ(raised_, (std::vector<std::string>{"connected", "disconnected"}));
+        if (c.security != MailSecurity::Tls) {
+            // Nothing, not even Quit, goes over a connection whose TLS failed.
+            EXPECT_EQ(peer->Received(), "ehlo raid.test\r\nSTARTTLS\r\n");
+        }
+    }
+}
+
+TEST_F(SmtpClientTest, UnreadableCaFileIsReportedWithItsPath) {
+    const auto peer = StartPeer("starttls");
+    SmtpServer server = ServerAt(peer->port());
+    server.security = MailSecurity::StartTls;
+    server.caFile = "/nonexistent/ca.pem";
+    const SmtpOutcome outcome = Send(server, Notification());
+    EXPECT_FALSE(outcome.accepted);
+    EXPECT_EQ(outcome.step, "tls");
+    EXPECT_EQ(outcome.replyText.rfind("cannot load /nonexistent/ca.pem: ", 0), 0u)
+        << outcome.replyText;
+}
+
 TEST_F(SmtpClientTest, NoServerListeningIsAConnectFailure) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);
