@@ -41,6 +41,12 @@ void AppendEncoded(std::string_view text, std::string& out) {
 
 }  // namespace
 
+std::string EncodedWords(std::string_view text) {
+    std::string out;
+    AppendEncoded(text, out);
+    return out;
+}
+
 bool IsPlainHeaderText(std::string_view text) {
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);

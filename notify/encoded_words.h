@@ -14,4 +14,8 @@ bool IsPlainHeaderText(std::string_view text);
 // within 75 characters and never splits a UTF-8 character.
 std::string EncodeHeaderText(std::string_view text);
 
+// All of `text` as encoded words, for a display name, where a plain word with quotes or other
+// specials beside an encoded word would be taken apart by the reader.
+std::string EncodedWords(std::string_view text);
+
 }  // namespace raid

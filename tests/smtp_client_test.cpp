@@ -141,6 +141,39 @@ TEST_F(SmtpClientTest, PlainExchangeReachesTheServerByteForByte) {
     EXPECT_NE(stored.find("\r\n.\r\n.hidden line\r\n"), std::string::npos) << stored;
 }
 
+TEST_F(SmtpClientTest, NonAsciiTextReachesTheReaderIntact) {
+    const auto peer = StartPeer("plain");
+    MailMessage message = Notification();
+    message.fromName = "Überwachung \"RAID\"";
+    message.recipients = {"ops@example.com"};
+    message.subject =
+        "[RAID GUI v0.50.11-5b Message] Gerät 1: Festplatte ausgefallen, bitte prüfen Sie die "
+        "Laufwerke und tauschen Sie das defekte Laufwerk schnell";
+    message.bodyLines = {"Lüfter ausgefallen.", ".", "\nTemperatur = 61 °C"};
+    const SmtpOutcome outcome = Send(ServerAt(peer->port()), message);
+    ASSERT_TRUE(outcome.accepted) << outcome.ErrorText();
+
+    const std::string received = peer->Received();
+    const std::size_t data = received.find("Data\r\n");
+    ASSERT_NE(data, std::string::npos) << received;
+    const std::string content = received.substr(data + 6);
+    EXPECT_EQ(content.substr(0, content.find("Date: ")),
+              "From: =?UTF-8?B?w5xiZXJ3YWNodW5nICJSQUlEIg==?= <raid@example.com>\r\n"
+              "Subject: [RAID GUI v0.50.11-5b Message] =?UTF-8?B?R2Vyw6R0?= 1: Festplatte\r\n"
+              " ausgefallen, bitte =?UTF-8?B?cHLDvGZlbg==?= Sie die Laufwerke und tauschen\r\n"
+              " Sie das defekte Laufwerk schnell\r\n"
+              "To: ops@example.com\r\n"
+              "Content-Type: text/plain; charset=UTF-8\r\n"
+              "Content-Transfer-Encoding: quoted-printable\r\n"
+              "MIME-Version: 1.0\r\n");
+    EXPECT_NE(content.find("\r\n\r\nL=C3=BCfter ausgefallen.\r\n..\r\n\r\n"
+                           "Temperatur =3D 61 =C2=B0C\r\n.\r\nQuit\r\n"),
+              std::string::npos)
+        << content;
+    EXPECT_EQ(peer->Decoded(), "Überwachung \"RAID\" <raid@example.com>\n" + message.subject +
+                                   "\nLüfter ausgefallen.\r\n.\r\n\r\nTemperatur = 61 °C\r\n");
+}
+
 TEST_F(SmtpClientTest, LoginIsSentOnlyWhenAskedForAndOffered) {
     struct Case {
         const char* name;

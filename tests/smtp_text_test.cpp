@@ -251,6 +251,7 @@ TEST(FromHeader, QuotesOrEncodesTheDisplayName) {
         {"The \"Box\"", "\"The \\\"Box\\\"\" <raid@example.com>"},
         {"back\\slash", "\"back\\\\slash\" <raid@example.com>"},
         {"Jörg", "=?UTF-8?B?SsO2cmc=?= <raid@example.com>"},
+        {"Jörg \"Box\"", "=?UTF-8?B?SsO2cmcgIkJveCI=?= <raid@example.com>"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FromHeaderValue(c.name, "raid@example.com"), c.value) << c.name;

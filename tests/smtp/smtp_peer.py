@@ -5,6 +5,9 @@ Listens on 127.0.0.1 on a free port, prints "PORT <n>" once it accepts
 connections, and writes into the folder given with --record:
   received.bin  every byte the client sent, in order (decrypted under TLS)
   message.eml   the content of each accepted message, as the server stored it
+  decoded.txt   the last accepted message as a mail reader shows it (Python's
+                email package decodes it): sender name and address, subject,
+                then the body text
   closed        created when a client connection has ended
 
 Modes: plain, auth (AUTH LOGIN without TLS), starttls (AUTH only after
@@ -15,6 +18,8 @@ The user "alice" with the password "s3cret" is accepted; others get 535.
 
 import argparse
 import asyncio
+import email
+import email.policy
 import logging
 import os
 import signal
@@ -54,6 +59,13 @@ class Handler:
     async def handle_DATA(self, server, session, envelope):
         with open(os.path.join(self.record, "message.eml"), "ab") as f:
             f.write(envelope.original_content)
+        parsed = email.message_from_bytes(envelope.original_content, policy=email.policy.default)
+        sender = parsed["From"].addresses[0]
+        shown = (f"{sender.display_name} <{sender.addr_spec}>\n{parsed['Subject']}\n"
+                 f"{parsed.get_content()}")
+        with open(os.path.join(self.record, "decoded.txt"), "w", encoding="utf-8",
+                  newline="") as f:
+            f.write(shown)
         if self.mode == "multiline":
             return "250-Queued\r\n250 as 4711"
         return "250 Message accepted for delivery"

@@ -158,6 +158,12 @@ class SmtpPeer {
         return Slurp("message.eml");
     }
 
+    // The last accepted message as a mail reader shows it: From, Subject, then the body.
+    std::string Decoded() const {
+        WaitForFile("closed");
+        return Slurp("decoded.txt");
+    }
+
   private:
     static int ReadPort(int fd) {
         std::string text;
