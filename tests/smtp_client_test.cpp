@@ -373,6 +373,27 @@ TEST_F(SmtpClientTest, UnreadableCaFileIsReportedWithItsPath) {
         << outcome.replyText;
 }
 
+TEST_F(SmtpClientTest, ServerThatResetsDuringALongBodyIsAFailureNotASignal) {
+    // Writing on after the reset raises SIGPIPE unless the client holds it back; that
+    // signal would end the whole program.
+    MailMessage message = Notification();
+    message.bodyLines.assign(20000, std::string(100, 'b'));
+    const std::pair<const char*, MailSecurity> cases[] = {{"drop-data", MailSecurity::None},
+                                                          {"tls-drop-data", MailSecurity::Tls}};
+    for (const auto& [mode, security] : cases) {
+        SCOPED_TRACE(mode);
+        const auto peer = StartPeer(mode);
+        SmtpServer server = ServerAt(peer->port());
+        server.security = security;
+        server.caFile = Cert("localhost").string();
+        const SmtpOutcome outcome = Send(server, message);
+        EXPECT_FALSE(outcome.accepted);
+        EXPECT_EQ(outcome.step, "message");
+        EXPECT_EQ(outcome.replyCode, 0);
+        EXPECT_FALSE(outcome.replyText.empty());
+    }
+}
+
 TEST_F(SmtpClientTest, NoServerListeningIsAConnectFailure) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_GE(fd, 0);

@@ -12,7 +12,9 @@ connections, and writes into the folder given with --record:
 
 Modes: plain, auth (AUTH LOGIN without TLS), starttls (AUTH only after
 STARTTLS, which is required), tls (implicit TLS), refuse-ehlo, no-login,
-multiline, refuse-rcpt, drop-data, huge-line, no-line-end, silent.
+multiline, refuse-rcpt, drop-data (the connection is reset once message
+data arrives), tls-drop-data (the same under implicit TLS), huge-line,
+no-line-end, silent.
 The user "alice" with the password "s3cret" is accepted; others get 535.
 """
 
@@ -84,7 +86,7 @@ class RecordingSMTP(SMTP):
 
     def data_received(self, data):
         self._note(data)
-        if self.mode == "drop-data" and self.in_data:
+        if self.mode.endswith("drop-data") and self.in_data:
             self.transport.abort()
             return
         super().data_received(data)
@@ -100,7 +102,7 @@ class RecordingSMTP(SMTP):
         await super().smtp_EHLO(hostname)
 
     async def smtp_DATA(self, arg):
-        if self.mode == "drop-data":
+        if self.mode.endswith("drop-data"):
             await self.push("354 End data with <CR><LF>.<CR><LF>")
             self.in_data = True
             return
@@ -153,14 +155,15 @@ async def main():
     kwargs = {"hostname": "peer.test", "ident": "test peer", "authenticator": authenticate}
     listen_ssl = None
     # Under implicit TLS aiosmtpd does not know the session is encrypted.
-    if mode in ("auth", "no-login", "multiline", "refuse-rcpt", "drop-data", "tls"):
+    if mode in ("auth", "no-login", "multiline", "refuse-rcpt", "drop-data", "tls",
+                "tls-drop-data"):
         kwargs["auth_require_tls"] = False
     if mode == "no-login":
         kwargs["auth_exclude_mechanism"] = ["LOGIN"]
     if mode == "starttls":
         kwargs["tls_context"] = tls_context(args)
         kwargs["require_starttls"] = True
-    if mode == "tls":
+    if mode in ("tls", "tls-drop-data"):
         listen_ssl = tls_context(args)
 
     if mode in ("huge-line", "no-line-end"):
