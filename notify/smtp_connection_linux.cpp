@@ -127,7 +127,6 @@ class LinuxSmtpConnection final : public SmtpConnection {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
-        hints.ai_flags = AI_ADDRCONFIG;
         addrinfo* found = nullptr;
         const std::string service = std::to_string(port);
         const int rc = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
