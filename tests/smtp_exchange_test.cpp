@@ -166,6 +166,20 @@ TEST(SmtpExchange, RepliesArriveInAnyPiecesButNotWithoutEnd) {
     EXPECT_EQ(endless.calls, (std::vector<std::string>{"connect", "close"}));
 }
 
+TEST(SmtpExchange, AutoSecurityOnPort465StartsWithTls) {
+    const std::pair<int, const char*> cases[] = {{465, "<TLS>ehlo raid.test\r\n"},
+                                                 {587, "ehlo raid.test\r\n"}};
+    for (const auto& [port, start] : cases) {
+        ScriptedConnection connection;
+        connection.incoming = {"220 mx\r\n", "250 mx\r\n", "250 reset\r\n", "250 ok\r\n",
+                               "250 ok\r\n", "354 go\r\n", "250 queued\r\n"};
+        SmtpServer server = Server();
+        server.port = port;
+        EXPECT_TRUE(Exchange(connection, server, Message()).accepted) << port;
+        EXPECT_EQ(connection.sent.rfind(start, 0), 0u) << port;
+    }
+}
+
 TEST(SmtpExchange, SilenceEndsAtTheTimeOutThatWasSet) {
     const std::pair<int, const char*> cases[] = {{0, "greeting: no reply within 30 s"},
                                                  {7, "greeting: no reply within 7 s"}};
