@@ -1,5 +1,7 @@
 // The mail client's text parts: what it reads from a server and what it writes.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
 
 #include <string>
 #include <vector>
@@ -163,12 +165,30 @@ TEST(MailDate, FormatsTheDateHeader) {
 }
 
 TEST(MailDate, LocalTimeCarriesTheZoneOffset) {
-    // 2026-12-06 10:00:00 UTC.
-    const MailDateParts parts = LocalMailDateParts(1796551200);
-    const int localMinutes = parts.hour * 60 + parts.minute;
-    int utcMinutes = localMinutes - parts.utcOffsetMinutes;
-    utcMinutes = ((utcMinutes % 1440) + 1440) % 1440;
-    EXPECT_EQ(utcMinutes, 10 * 60);
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved != nullptr ? saved : "";
+    struct Case {
+        const char* tz;  // POSIX zones, no time zone database needed
+        const char* date;
+    };
+    const Case cases[] = {
+        {"UTC0", "Sun, 6 Dec 2026 10:00:00 +0000"},
+        {"CST-8", "Sun, 6 Dec 2026 18:00:00 +0800"},
+        {"NST3:30", "Sun, 6 Dec 2026 06:30:00 -0330"},
+        {"XST11", "Sat, 5 Dec 2026 23:00:00 -1100"},
+    };
+    for (const Case& c : cases) {
+        ::setenv("TZ", c.tz, 1);
+        ::tzset();
+        // 2026-12-06 10:00:00 UTC.
+        EXPECT_EQ(FormatMailDate(LocalMailDateParts(1796551200)), c.date) << c.tz;
+    }
+    if (saved != nullptr) {
+        ::setenv("TZ", before.c_str(), 1);
+    } else {
+        ::unsetenv("TZ");
+    }
+    ::tzset();
 }
 
 TEST(HeaderFolding, BreaksLongFieldsAtBlanks) {
