@@ -1,5 +1,7 @@
 // The Setup page: the backup schedule of a hybrid enclosure and its Set.
+#include <QApplication>
 #include <QComboBox>
+#include <QMessageBox>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -8,6 +10,8 @@
 #include "maintenance/schedule_text.h"
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
+#include "ui/event_loop_clock.h"
+#include "ui/gui_runtime.h"
 #include "ui/setup_page.h"
 
 using raid::uitest::WindowRig;
@@ -196,6 +200,47 @@ class SetupPageTest : public QObject {
         QCOMPARE(rig.dialogs.boxes[0].text,
                  std::string("Schedule Backup Setting fail!\n Please try again!"));
         QCOMPARE(rig.window.statusPanels().PanelText(4), QString());
+    }
+
+    // The program as it runs: worker threads, the hand-over through the event
+    // loop and real time. The Set is served within its waits.
+    void setOnTheRunningProgram() {
+        QTemporaryDir logs;
+        qputenv("RAIDGUI_LOG_DIR", logs.path().toLocal8Bit());
+        raid::ui::EventLoopClock clock;
+        raid::PlatformResult made = raid::MakeSimulatedPlatform("", clock, nullptr);
+        QVERIFY(made.ok);
+        auto runtime = std::make_unique<raid::ui::GuiRuntime>(
+            made.platform, clock, std::move(made.platform.deviceChanges));
+        raid::AppState& state = runtime->state();
+        raid::ui::MainWindow& window = runtime->window();
+        runtime->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            state.devices.table.count == 2 && state.flags.StartupPass.load() == 0, 20000);
+        QVERIFY(window.OpenPage(raid::ui::kPageSetup));
+        auto* sevenDays = window.findChild<QRadioButton*>("RadioButton_1Hour");
+        QTest::mouseClick(sevenDays, Qt::LeftButton, {}, QPoint(6, sevenDays->height() / 2));
+        QVERIFY(sevenDays->isChecked());
+        QTest::mouseClick(window.findChild<QWidget*>("Image1_Set"), Qt::LeftButton);
+        QCOMPARE(window.setupPage().lastOutcome(), raid::ScheduleSetOutcome::Ok);
+        QCOMPARE(window.findChild<QLabel*>("Label_Backep_Period")->text(),
+                 kPeriodPrefix + "7 days ");
+        QCOMPARE(window.findChild<QLabel*>("Label_Backup_mess")->text(),
+                 kWaitPrefix + "10080 (7d:0h:0m)");
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* b = qobject_cast<QMessageBox*>(w); b != nullptr && b->isVisible()) {
+                box = b;
+            }
+        }
+        QVERIFY(box != nullptr);
+        QCOMPARE(box->text(), QString("Schedule Backup Setting OK!"));
+        QCOMPARE(box->windowTitle(), QString("Setting"));
+        box->close();
+        window.close();
+        runtime->Finish();
+        runtime.reset();
+        qunsetenv("RAIDGUI_LOG_DIR");
     }
 };
 
