@@ -95,6 +95,7 @@ TEST_F(ScheduleSetTest, PresetIsSentAndThePollReadsTheNewPeriodBack) {
         const auto sent = SettingCommands();
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].code, c.code);
+        EXPECT_EQ(sent[0].args, (std::array<std::uint8_t, 3>{0xCF, 0xDF, 0xEF})) << "fixed ones";
         EXPECT_EQ(sent[0].status, sim::kReplySuccess);
         EXPECT_EQ(Shown().backupInfo[0], c.period) << "read back by the following poll";
         EXPECT_EQ(rig->state.poll.QueuedCommand.load(), 0);

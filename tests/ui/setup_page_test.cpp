@@ -1,5 +1,6 @@
 // The Setup page: the backup schedule of a hybrid enclosure and its Set.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QMessageBox>
 #include <QRadioButton>
@@ -122,7 +123,10 @@ class SetupPageTest : public QObject {
             QVERIFY2(!rig.Find<QWidget>(name)->isHidden(), name);
         }
         QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "2 days 12 hours");
-        QVERIFY(rig.Find<QWidget>("CheckBox_Backup")->isHidden());
+        auto* backup = rig.Find<QCheckBox>("CheckBox_Backup");
+        QVERIFY(backup->isHidden());
+        QVERIFY(!backup->isChecked());
+        QVERIFY(backup->isEnabled());
 
         // A preset hides the day and hour boxes; the user period shows them.
         Click(rig, "RadioButton_10min");
