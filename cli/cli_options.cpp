@@ -11,7 +11,8 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
-    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor") {
+    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
+        options.verb != "schedule") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
     }
@@ -28,6 +29,8 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             }
         } else if (arg == "--json" && options.verb == "status") {
             options.json = true;
+        } else if (options.verb == "schedule") {
+            options.verbArgs.emplace_back(arg);
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

@@ -11,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
+#include "cli/schedule_command.h"
 #include "cli/status_command.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
+    }
+    if (options.verb == "schedule") {
+        return raid::cli::RunSchedule(made.platform, clock, options.verbArgs);
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =
