@@ -9,6 +9,7 @@ struct CliOptions {
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
+    int device = 0;     // smart --device 1|2; 0: every enclosure
     std::string error;  // set when the arguments are not understood
 };
 
@@ -17,6 +18,7 @@ CliOptions ParseCli(int argc, const char* const* argv);
 inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]]\n";
+    "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli smart   [--simulate[=scenario.json]] [--device 1|2] [--json]\n";
 
 }  // namespace raid::cli

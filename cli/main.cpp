@@ -9,6 +9,7 @@
 #include "cli/cli_options.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
+#include "cli/smart_command.h"
 #include "cli/status_command.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
+    }
+    if (options.verb == "smart") {
+        return raid::cli::RunSmart(made.platform, clock, options.json, options.device);
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =

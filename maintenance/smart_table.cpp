@@ -148,14 +148,17 @@ SmartColour SmartOverallColour(std::uint8_t overall) {
     return overall < 2 ? SmartColour::Black : SmartColour::Maroon;
 }
 
-SmartLine FourKLine(std::uint32_t sectorWord) {
+std::string FourKAnswer(std::uint32_t sectorWord) {
     if (sectorWord == kSectorWord4K) {
-        return {" 4K Sector supported : Yes ", "WORD[106]=0x" + Hex4(sectorWord)};
+        return "Yes";
     }
-    if ((sectorWord & kSectorWordErrorBit) != 0) {
-        return {" 4K Sector supported : Unknown ", "Code=0x" + Hex4(sectorWord)};
-    }
-    return {" 4K Sector supported : No ", "WORD[106]=0x" + Hex4(sectorWord)};
+    return (sectorWord & kSectorWordErrorBit) != 0 ? "Unknown" : "No";
+}
+
+SmartLine FourKLine(std::uint32_t sectorWord) {
+    const std::string answer = FourKAnswer(sectorWord);
+    const std::string hint = answer == "Unknown" ? "Code=0x" : "WORD[106]=0x";
+    return {" 4K Sector supported : " + answer + " ", hint + Hex4(sectorWord)};
 }
 
 }  // namespace raid

@@ -82,5 +82,7 @@ SmartColour SmartOverallColour(std::uint8_t overall);
 
 // " 4K Sector supported : Yes " / " No " / " Unknown " with its hint.
 SmartLine FourKLine(std::uint32_t sectorWord);
+// The answer of that line alone: "Yes", "No" or "Unknown".
+std::string FourKAnswer(std::uint32_t sectorWord);
 
 }  // namespace raid
