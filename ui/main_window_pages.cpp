@@ -1,6 +1,5 @@
 // The pages of Notebook1 and their fixed controls. Pages whose work is not
-// built yet (Setup, Upgrade, E-mail, SMART) carry their captions and controls
-// only.
+// built yet (Setup, Upgrade, E-mail) carry their captions and controls only.
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -8,6 +7,7 @@
 #include <QTableWidget>
 
 #include "ui/main_window.h"
+#include "ui/smart_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -353,6 +353,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
     MakeLabel(page, "Label23", QString(), QRect(8, 290, 200, 18));
     MakeLabel(page, "Label24", QString(), QRect(8, 312, 300, 18));
     MakeLabel(page, "Label21", QString(), QRect(250, 290, 208, 18));
+    smartPage_ = new SmartPage(page, state_, *statusBar1_, dialogs_);
 }
 
 }  // namespace raid::ui

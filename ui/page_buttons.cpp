@@ -3,6 +3,7 @@
 #include <QStackedWidget>
 
 #include "ui/main_window.h"
+#include "ui/smart_page.h"
 
 namespace raid::ui {
 
@@ -95,6 +96,9 @@ void MainWindow::PageButtonClick(int index) {
             RebuildDeviceList();
             ShowDevicePictures();
             findChild<QLabel*>("Label54")->setText(QString::fromStdString(deviceLabel_));
+            break;
+        case kPageSmart:
+            smartPage_->Rebuild();
             break;
         default:
             break;
