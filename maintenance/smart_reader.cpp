@@ -47,6 +47,7 @@ SmartPassReport SmartReader::ReadSmartPass(std::uint8_t feature) {
         return report;
     }
     report.ran = true;
+    store_.passRunning = true;
     const bool dataPass = feature == kSmartReadData;
     // The store keeps two enclosures; further entries of the table are not
     // monitored and have nowhere to go.
@@ -82,6 +83,7 @@ SmartPassReport SmartReader::ReadSmartPass(std::uint8_t feature) {
         store_.thresholdsValid = !report.failed;
     }
     devices_.currentSlot.store(poll_.shownSlot);
+    store_.passRunning = false;
     return report;
 }
 

@@ -30,6 +30,10 @@ struct SmartStore {
     std::array<std::array<std::uint32_t, kSmartDrives>, kSmartDevices> sectorWord{};
     // The last threshold pass read every present drive without a failure.
     bool thresholdsValid = false;
+    // A pass is under way (it lets the window handle events between reads):
+    // a device-change recount must wait, or discovery would start commands of
+    // its own in the middle of the pass's.
+    bool passRunning = false;
 };
 
 }  // namespace raid

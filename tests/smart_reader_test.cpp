@@ -285,6 +285,27 @@ TEST(SmartReader, RefusesToStartWhenItMustNot) {
     }
 }
 
+// Window events run between the pass's reads; a device change that falls
+// due then waits for the pass, so discovery never sends commands in between.
+TEST(SmartReader, DeviceChangeRecountWaitsForThePass) {
+    EngineRig rig(Machine({Dock(0)}), {CatalogVolume{"/", kDriveTypeFixed, {}}});
+    rig.StartUp();
+    rig.catalog.SetVolumes({});
+    rig.engine.DeviceChanged();
+    bool detectionDuringPass = false;
+    rig.engine.SetMessagePump([&] {
+        rig.engine.Timer4Tick();
+        detectionDuringPass = detectionDuringPass || rig.state.devices.DetectionRunning.load();
+    });
+    const SmartPassReport report = rig.engine.smartReader().ReadSmartPass(kSmartReadData);
+    rig.engine.SetMessagePump({});
+    EXPECT_FALSE(report.failed);
+    EXPECT_FALSE(detectionDuringPass);
+    EXPECT_FALSE(rig.state.smart.passRunning);
+    rig.engine.Timer4Tick();
+    EXPECT_EQ(rig.state.devices.DetectRequest.load(), 1) << "the recount follows the pass";
+}
+
 TEST(SmartReader, OneUntickedSlotStillLetsThePassRun) {
     EngineRig rig(Machine({Dock(0)}));
     rig.StartUp();
