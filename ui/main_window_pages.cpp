@@ -332,7 +332,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
                    QString("hdd_%1").arg(drive + 1), drive == 0);
     }
     MakeLabel(page, "Label22", QString(), QRect(8, 40, 450, 18));
-    const std::array<int, 6> widths{145, 36, 36, 54, 75, 40};
+    const std::array<int, 6>& widths = SmartPage::kColumnWidths;
     QTableWidget* head = MakeGrid(page, "StringGrid4", QRect(8, 62, 392, 22), 6, 1);
     QTableWidget* table = MakeGrid(page, "StringGrid3", QRect(8, 84, 392, 198), 6, 0);
     head->verticalHeader()->setDefaultSectionSize(20);
