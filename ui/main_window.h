@@ -26,6 +26,7 @@ class Engine;
 namespace raid::ui {
 
 class SetupPage;
+class SmartPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
 enum Page : int {
@@ -77,6 +78,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetUpgradeEnabled(bool enabled) override;
     void RedrawStatus(std::uint8_t changedMask, bool full) override;
     void SetSmartLabel(const std::string& text) override;
+    void SmartDataRead() override;
 
     // --- status presentation ---
     void ApplyProductTitle();
@@ -105,6 +107,7 @@ class MainWindow final : public QWidget, public FrontEnd {
 
     LogViewer* logViewer() const { return viewer_.data(); }
     SetupPage& setupPage() { return *setupPage_; }
+    SmartPage& smartPage() { return *smartPage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -161,6 +164,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     std::array<PictureButton*, 2> statusPictures_{};   // Image0_D1, Image0_D2
     std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
     PictureButton* logButton_ = nullptr;               // Image0_Log
+    SmartPage* smartPage_ = nullptr;
 
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
