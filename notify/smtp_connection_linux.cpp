@@ -29,16 +29,21 @@ SmtpIo Failure(SmtpIo::Kind kind, std::string text) {
     return {kind, std::move(text)};
 }
 
+SmtpIo ClosedByPeer() {
+    return Failure(SmtpIo::Kind::Closed, "connection closed by the server");
+}
+
+// A server that hangs up while we write is reported as the same event as one
+// that hangs up while we read: which of the two a client sees is a race.
 SmtpIo SystemFailure(int error) {
+    if (error == EPIPE || error == ECONNRESET) {
+        return ClosedByPeer();
+    }
     return Failure(SmtpIo::Kind::Failed, std::strerror(error));
 }
 
 SmtpIo TimedOut() {
     return Failure(SmtpIo::Kind::Timeout, "no answer within the time-out");
-}
-
-SmtpIo ClosedByPeer() {
-    return Failure(SmtpIo::Kind::Closed, "connection closed by the server");
 }
 
 std::string TlsErrorText() {
