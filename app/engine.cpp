@@ -57,6 +57,7 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                   .timeText = [this] { return TimeText(services_.clock.WallSeconds()); },
                   .readSmartThresholds = {},
                   .readSmartData = {},
+                  .pollDone = [this] { frontEnd_.PollDone(); },
               }),
       followUp_(
           state, discovery_, services.facts, services.clock, services.status, frontEnd,

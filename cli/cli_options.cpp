@@ -28,6 +28,11 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             }
         } else if (arg == "--json" && options.verb == "status") {
             options.json = true;
+        } else if (arg.starts_with("--metrics=") && options.verb == "monitor") {
+            options.metricsFile = std::string(arg.substr(std::string_view("--metrics=").size()));
+            if (options.metricsFile.empty()) {
+                options.error = "--metrics= needs a file";
+            }
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

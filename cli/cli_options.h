@@ -9,7 +9,8 @@ struct CliOptions {
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
-    std::string error;  // set when the arguments are not understood
+    std::string metricsFile;  // monitor: Prometheus text file rewritten after every poll
+    std::string error;        // set when the arguments are not understood
 };
 
 CliOptions ParseCli(int argc, const char* const* argv);
@@ -17,7 +18,7 @@ CliOptions ParseCli(int argc, const char* const* argv);
 inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli monitor [--simulate[=scenario.json]] [--metrics=FILE]\n"
     "       raidcli --help | --version\n";
 
 }  // namespace raid::cli

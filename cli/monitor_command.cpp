@@ -14,7 +14,9 @@
 #include "cli/console.h"
 #include "cli/main_loop.h"
 #include "monitor/event_log.h"
+#include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
+#include "monitor/whole_file.h"
 
 namespace raid::cli {
 namespace {
@@ -22,7 +24,8 @@ namespace {
 // The console "window": prints what a user of the window would see change.
 class MonitorFrontEnd final : public FrontEnd {
   public:
-    explicit MonitorFrontEnd(AppState& state) : state_(state) {}
+    MonitorFrontEnd(AppState& state, std::string metricsFile)
+        : state_(state), metricsFile_(std::move(metricsFile)) {}
 
     void SetStatusText(const std::string& text, bool visible) override {
         if (visible && text != " " && text != lastStatus_) {
@@ -44,9 +47,24 @@ class MonitorFrontEnd final : public FrontEnd {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    void PollDone() override {
+        if (metricsFile_.empty()) {
+            return;
+        }
+        const std::string text = MetricsText(state_.devices, state_.poll, MetricsExtras{});
+        const std::string error = ReplaceWholeFile(metricsFile_, text, 0644);
+        // Said once, and again only when it changes: a full disk must not
+        // flood the journal every five seconds.
+        if (error != lastMetricsError_ && !error.empty()) {
+            std::fprintf(stderr, "The metrics file could not be written: %s\n", error.c_str());
+        }
+        lastMetricsError_ = error;
+    }
 
   private:
     AppState& state_;
+    std::string metricsFile_;
+    std::string lastMetricsError_;
     std::string lastStatus_;
 };
 
@@ -74,7 +92,8 @@ struct Ticker {
 
 }  // namespace
 
-int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
+int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
+               const std::string& metricsFile) {
     // Signals are taken by the main loop; the workers started below inherit
     // the mask and never see them.
     MainLoopWaiter waiter;
@@ -92,7 +111,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
                     r.device, r.port);
         std::fflush(stdout);
     });
-    MonitorFrontEnd frontEnd(state);
+    MonitorFrontEnd frontEnd(state, metricsFile);
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
