@@ -7,7 +7,11 @@
 namespace raid {
 namespace {
 
-constexpr std::uint32_t kDetectIdleMs = 100;
+// A worker with nothing to do sleeps until it is notified: every place that
+// gives it work wakes it. The long timeout is only a safety net. Work that is
+// still pending after a pass (a request held back for the next hand-over) is
+// taken up after the worker's own pass interval.
+constexpr std::uint32_t kIdleSafetyNetMs = 60'000;
 constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
 constexpr int kSmartPage = 5;
@@ -54,6 +58,7 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                   .timeText = [this] { return TimeText(services_.clock.WallSeconds()); },
                   .readSmartThresholds = [this] { ReadSmart(kSmartReadThresholds); },
                   .readSmartData = [this] { ReadSmart(kSmartReadData); },
+                  .pollDone = [this] { frontEnd_.PollDone(); },
               }),
       followUp_(
           state, discovery_, services.facts, services.clock, services.status, frontEnd,
@@ -153,25 +158,38 @@ bool Engine::RunDetectionPass() {
     dev.PollPaused.store(0);
     dev.DetectDone.store(1);
     pollWake_.Notify();
+    // The main thread may have let its follow-up timer rest meanwhile: an
+    // empty hand-over wakes it to apply the result.
+    queue_.RunSync([] {});
     return true;
+}
+
+bool Engine::FollowUpIdle() const {
+    const DeviceState& dev = state_.devices;
+    return dev.DetectCountdown == 0 && dev.DetectRequest.load() == 0 &&
+           dev.DetectDone.load() == 0 && dev.PollPaused.load() == 0 &&
+           dev.DetectionRunning.load() == 0;
 }
 
 void Engine::DetectLoop() {
     while (!terminate_.load()) {
         if (!RunDetectionPass()) {
-            detectWake_.Wait(kDetectIdleMs);
+            detectWake_.Wait(kIdleSafetyNetMs);
         }
     }
 }
 
 void Engine::PollLoop() {
     state_.poll.PollBusy.store(0);
+    auto servable = [this] {
+        return !state_.devices.PollPaused.load() &&
+               (state_.poll.PollRequest.load() & kServedRequests) != 0;
+    };
     while (!terminate_.load()) {
-        if (!state_.devices.PollPaused.load() &&
-            (state_.poll.PollRequest.load() & kServedRequests) != 0) {
+        if (servable()) {
             queue_.RunSync([this] { poller_.ServeRequest(); });
         }
-        pollWake_.Wait(kPollPassMs);
+        pollWake_.Wait(servable() ? kPollPassMs : kIdleSafetyNetMs);
     }
 }
 
@@ -184,7 +202,7 @@ void Engine::MailLoop() {
                 }
             });
         }
-        mailWake_.Wait(kMailPassMs);
+        mailWake_.Wait(state_.MailFlags.load() != 0 ? kMailPassMs : kIdleSafetyNetMs);
     }
 }
 

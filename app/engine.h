@@ -73,6 +73,10 @@ class Engine {
     void Timer3Tick();  // 1000 ms: SMART refresh pacing
     void Timer4Tick();  // 500 ms: device-change follow-up
     bool Timer2Enabled() const { return timer2Enabled_; }
+    // Timer4 has nothing to follow up: no device-change countdown, no
+    // discovery asked for, running or waiting to be applied. A front end may
+    // then let Timer4 rest until the next device change or hand-over.
+    bool FollowUpIdle() const;
     bool Timer3Enabled() const { return timer3Enabled_; }
 
     // A device-change notification from the platform (main thread).

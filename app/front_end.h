@@ -29,6 +29,8 @@ class FrontEnd {
     virtual void SmartDataRead() {}
     // Every line the event log gains.
     virtual void LogLineAdded(const std::string& /*line*/) {}
+    // Every status poll that ran to its end, whether or not anything changed.
+    virtual void PollDone() {}
 };
 
 }  // namespace raid

@@ -41,6 +41,11 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             } else {
                 options.device = value[0] - '0';
             }
+        } else if (arg.starts_with("--metrics=") && options.verb == "monitor") {
+            options.metricsFile = std::string(arg.substr(std::string_view("--metrics=").size()));
+            if (options.metricsFile.empty()) {
+                options.error = "--metrics= needs a file";
+            }
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

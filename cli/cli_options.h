@@ -12,6 +12,7 @@ struct CliOptions {
     bool json = false;
     std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule)
     int device = 0;                     // smart --device 1|2; 0: every enclosure
+    std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll
     std::string error;                  // set when the arguments are not understood
 };
 
@@ -20,7 +21,7 @@ CliOptions ParseCli(int argc, const char* const* argv);
 inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli monitor [--simulate[=scenario.json]] [--metrics=FILE]\n"
     "       raidcli smart   [--simulate[=scenario.json]] [--device 1|2] [--json]\n"
     "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
     "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"

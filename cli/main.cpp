@@ -75,5 +75,5 @@ int main(int argc, char** argv) {
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =
         raid::RunDeviceChanges(made.platform, options.simulate, WatchDeviceChanges);
-    return raid::cli::RunMonitor(made.platform, clock, *changes);
+    return raid::cli::RunMonitor(made.platform, clock, *changes, options.metricsFile);
 }

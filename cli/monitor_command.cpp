@@ -1,9 +1,8 @@
 #include "cli/monitor_command.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +12,11 @@
 #include "app/folders.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
+#include "cli/main_loop.h"
 #include "monitor/event_log.h"
+#include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
+#include "monitor/whole_file.h"
 
 namespace raid::cli {
 namespace {
@@ -22,7 +24,8 @@ namespace {
 // The console "window": prints what a user of the window would see change.
 class MonitorFrontEnd final : public FrontEnd {
   public:
-    explicit MonitorFrontEnd(AppState& state) : state_(state) {}
+    MonitorFrontEnd(AppState& state, std::string metricsFile)
+        : state_(state), metricsFile_(std::move(metricsFile)) {}
 
     void SetStatusText(const std::string& text, bool visible) override {
         if (visible && text != " " && text != lastStatus_) {
@@ -44,28 +47,58 @@ class MonitorFrontEnd final : public FrontEnd {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    void PollDone() override {
+        if (metricsFile_.empty()) {
+            return;
+        }
+        const std::string text = MetricsText(state_.devices, state_.poll, MetricsExtras{});
+        const std::string error = ReplaceWholeFile(metricsFile_, text, 0644);
+        // Said once, and again only when it changes: a full disk must not
+        // flood the journal every five seconds.
+        if (error != lastMetricsError_ && !error.empty()) {
+            std::fprintf(stderr, "The metrics file could not be written: %s\n", error.c_str());
+        }
+        lastMetricsError_ = error;
+    }
 
   private:
     AppState& state_;
+    std::string metricsFile_;
+    std::string lastMetricsError_;
     std::string lastStatus_;
 };
 
+// One of the window's timers on the headless loop.
 struct Ticker {
     std::uint32_t intervalMs;
     std::uint64_t due;
+    bool active;
+
+    void Follow(bool wanted, std::uint64_t now) {
+        if (wanted && !active) {
+            due = now + intervalMs;
+        }
+        active = wanted;
+    }
+    template <typename Tick>
+    void FireIfDue(std::uint64_t now, Tick&& tick) {
+        if (active && now >= due) {
+            due = now + intervalMs;
+            tick();
+        }
+    }
+    std::uint64_t Next() const { return active ? due : UINT64_MAX; }
 };
 
 }  // namespace
 
-int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
-    // Signals are taken synchronously by the main loop; the workers started
-    // below inherit the mask and never see them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    if (int rc = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); rc != 0) {
-        std::fprintf(stderr, "cannot block signals: %s\n", std::strerror(rc));
+int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
+               const std::string& metricsFile) {
+    // Signals are taken by the main loop; the workers started below inherit
+    // the mask and never see them.
+    MainLoopWaiter waiter;
+    if (std::string error; !waiter.Open(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
 
@@ -78,42 +111,42 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
                     r.device, r.port);
         std::fflush(stdout);
     });
-    MonitorFrontEnd frontEnd(state);
+    MonitorFrontEnd frontEnd(state, metricsFile);
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
-                  frontEnd, {});
+                  frontEnd, [&waiter] { waiter.Wake(); });
     std::printf("Monitoring; event log folder %s (Ctrl+C ends)\n", state.log.logFolder.c_str());
     std::fflush(stdout);
     engine.Start();
 
     const std::uint64_t start = clock.NowMs();
-    Ticker timer2{5000, start + 5000};
-    Ticker timer3{1000, start + 1000};
-    Ticker timer4{500, start + 500};
-    const timespec noWait{0, 0};
+    // A timer the design switches off does not wake the loop; switched on
+    // again, it counts its whole interval from then, as a window timer does.
+    Ticker timer2{5000, start + 5000, false};
+    Ticker timer3{1000, start + 1000, false};
+    Ticker timer4{500, start + 500, true};
     for (;;) {
-        const int sig = sigtimedwait(&stopSignals, nullptr, &noWait);
-        if (sig == SIGINT || sig == SIGTERM) {
-            break;
-        }
         for (int n = changes.TakeEvents(); n > 0; --n) {
             engine.DeviceChanged();
         }
-        const std::uint64_t now = clock.NowMs();
-        auto fire = [now](Ticker& t, auto&& tick) {
-            if (now >= t.due) {
-                t.due = now + t.intervalMs;
-                tick();
-            }
-        };
-        fire(timer4, [&] { engine.Timer4Tick(); });
-        fire(timer2, [&] { engine.Timer2Tick(); });
-        fire(timer3, [&] { engine.Timer3Tick(); });
-        const std::uint64_t next = std::min({timer2.due, timer3.due, timer4.due});
-        const std::uint64_t wait = next > now ? std::min<std::uint64_t>(next - now, 100) : 0;
-        engine.queue().WaitForWork(static_cast<std::uint32_t>(wait));
         engine.queue().RunPending();
+        std::uint64_t now = clock.NowMs();
+        timer4.Follow(!engine.FollowUpIdle(), now);
+        timer2.Follow(engine.Timer2Enabled(), now);
+        timer3.Follow(engine.Timer3Enabled(), now);
+        timer4.FireIfDue(now, [&] { engine.Timer4Tick(); });
+        timer2.FireIfDue(now, [&] { engine.Timer2Tick(); });
+        timer3.FireIfDue(now, [&] { engine.Timer3Tick(); });
+
+        now = clock.NowMs();
+        std::uint64_t next = std::min({timer2.Next(), timer3.Next(), timer4.Next()});
+        if (const std::uint32_t ask = changes.AskEveryMs(); ask != 0) {
+            next = std::min(next, now + ask);
+        }
+        if (waiter.Wait(next > now ? next - now : 0, changes.WaitDescriptor())) {
+            break;
+        }
     }
 
     std::printf("Stopping.\n");

@@ -124,6 +124,9 @@ void StatusPoller::PollStatus() {
     if (changedMask != 0 && hooks_.redraw) {
         hooks_.redraw(changedMask);
     }
+    if (hooks_.pollDone) {
+        hooks_.pollDone();
+    }
     poll_.StatusPollRunning.store(0);
     Trace(0, "5x," + counter);
 }
@@ -218,6 +221,7 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
         return SlotOutcome::Failed;
     }
     state.failCount = 0;
+    poll_.lastPollSuccessAt[slot] = clock_.WallSeconds();
     return SlotOutcome::Changed;
 }
 

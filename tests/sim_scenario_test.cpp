@@ -5,6 +5,7 @@
 #include <string>
 
 #include "device/command_channel.h"
+#include "sim/sim_device_changes.h"
 #include "sim/sim_transport.h"
 
 namespace raid::sim {
@@ -272,6 +273,20 @@ TEST(SimTimeline, DefaultLaterRemovesAMirrorDriveThenTheStripe) {
     EXPECT_EQ(rig.channel.SendCommand(CmdProbe, rig.reply), kErrOpenFailed);
     ASSERT_TRUE(rig.sim.LastOpenFailure().has_value());
     EXPECT_EQ(rig.sim.LastOpenFailure()->kind, OpenFailure::Kind::NotFound);
+}
+
+// The machine's notifications are asked for only while an enclosure can
+// still come or go; after the stripe leaves at 200 s nothing is left to ask.
+TEST(SimTimeline, NotificationsAreAskedForOnlyWhileAnAppearanceIsAhead) {
+    Rig rig(DefaultScenario());
+    SimDeviceChanges changes(rig.sim);
+    EXPECT_EQ(changes.AskEveryMs(), SimDeviceChanges::kAskEveryMs);
+    rig.clock.Advance(199'000);
+    EXPECT_EQ(changes.TakeEvents(), 0);
+    EXPECT_EQ(changes.AskEveryMs(), SimDeviceChanges::kAskEveryMs);
+    rig.clock.Advance(1'000);
+    EXPECT_EQ(changes.TakeEvents(), 1);
+    EXPECT_EQ(changes.AskEveryMs(), 0u);
 }
 
 TEST(SimTimeline, EventsApplyInTimeOrderEvenWhenReadLate) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 
@@ -37,10 +38,10 @@ class GuiRuntime {
     Engine& engine() { return *engine_; }
     Dialogs& dialogs() { return dialogs_; }
 
-    // How often the platform's device notifications are collected.
-    static constexpr int kDeviceChangePollMs = 250;
-
   private:
+    void TakeDeviceChanges();
+    void StopWatching();
+
     AppState state_;
     QtDialogs dialogs_;
     QtFileChooser files_;
@@ -51,6 +52,8 @@ class GuiRuntime {
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Engine> engine_;
     QTimer changeTimer_;
+    std::unique_ptr<QSocketNotifier> changeNotifier_;
+    bool watching_ = false;
 };
 
 }  // namespace raid::ui

@@ -174,6 +174,11 @@ void MainWindow::MakeTimers() {
     connect(timer4_, &QTimer::timeout, this, [this] {
         if (engine_ != nullptr) {
             engine_->Timer4Tick();
+            // Nothing left to follow up: Timer4 rests until a device change
+            // or a hand-over gives it work again.
+            if (engine_->FollowUpIdle()) {
+                timer4_->stop();
+            }
         }
     });
 }
@@ -250,9 +255,25 @@ void MainWindow::Attach(Engine& engine) {
 }
 
 void MainWindow::StartTimers() {
+    timersStarted_ = true;
     timer2_->start();
     timer3_->start();
     timer4_->start();
+}
+
+void MainWindow::DeviceChanged() {
+    if (engine_ == nullptr) {
+        return;
+    }
+    engine_->DeviceChanged();
+    WakeFollowUp();
+}
+
+void MainWindow::WakeFollowUp() {
+    if (timersStarted_ && !timer4_->isActive() && !engine_->FollowUpIdle() &&
+        !engine_->state().flags.AppClosing.load()) {
+        timer4_->start();
+    }
 }
 
 void MainWindow::RunHandOvers() {
@@ -262,6 +283,7 @@ void MainWindow::RunHandOvers() {
     ++handOverDepth_;
     engine_->queue().RunPending();
     --handOverDepth_;
+    WakeFollowUp();
 }
 
 // --- FrontEnd ---

@@ -69,6 +69,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     // Runs the work that worker threads handed over (the engine's
     // notifyMain posts this to the window's thread).
     void RunHandOvers();
+    // A device notification: the engine's countdown, and Timer4 to follow it.
+    void DeviceChanged();
 
     // --- FrontEnd ---
     void SetStatusText(const std::string& text, bool visible) override;
@@ -116,6 +118,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void WakeFollowUp();
     struct PageButton {
         PictureButton* button = nullptr;
         PictureButton* yellow = nullptr;  // hidden; lends the picture of the current page
@@ -170,6 +173,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;
     QTimer* timer4_ = nullptr;
+    bool timersStarted_ = false;
 
     std::uint8_t lastButtonSet_ = kNoneShown;
     std::uint8_t lastShownClass_ = kNoneShown;
