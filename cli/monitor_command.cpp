@@ -13,6 +13,7 @@
 #include "app/run_wiring.h"
 #include "cli/console.h"
 #include "cli/main_loop.h"
+#include "maintenance/smart_table.h"
 #include "monitor/event_log.h"
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
@@ -51,7 +52,24 @@ class MonitorFrontEnd final : public FrontEnd {
         if (metricsFile_.empty()) {
             return;
         }
-        const std::string text = MetricsText(state_.devices, state_.poll, MetricsExtras{});
+        MetricsExtras extras;
+        extras.smartHealth = [this](std::size_t slot, int drive) -> std::optional<std::uint16_t> {
+            const auto bay = static_cast<std::size_t>(drive);
+            if (slot >= kSmartDevices || bay >= kSmartDrives) {
+                return std::nullopt;
+            }
+            const SmartStore& smart = state_.smart;
+            const SmartTable table = BuildSmartTable(
+                smart.data[slot][bay], smart.thresholds[slot][bay], smart.sectorWord[slot][bay]);
+            if (table.rows.empty()) {
+                return std::nullopt;  // not read (yet), or no drive
+            }
+            if (table.overallText == " Error ") {
+                return 2;
+            }
+            return table.overallText == " Warning " ? 1 : 0;
+        };
+        const std::string text = MetricsText(state_.devices, state_.poll, extras);
         const std::string error = ReplaceWholeFile(metricsFile_, text, 0644);
         // Said once, and again only when it changes: a full disk must not
         // flood the journal every five seconds.

@@ -129,7 +129,7 @@ std::string MetricsText(const DeviceState& devices, const PollState& poll,
 
     if (extras.smartHealth) {
         w.Family("raidgui_smart_overall_health", "gauge",
-                 "A drive's SMART overall health word, when it has been read.");
+                 "A drive's SMART overall health: 0 Good, 1 Warning, 2 Error.");
         records([&](std::size_t slot, std::uint8_t, const RaidStatus&) {
             for (int drive = 0; drive < 2; ++drive) {
                 if (auto health = extras.smartHealth(slot, drive)) {

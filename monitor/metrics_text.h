@@ -12,8 +12,8 @@ namespace raid {
 
 // What the metrics file says beyond the polled status: filled by whoever knows.
 struct MetricsExtras {
-    // The SMART overall health word of a drive (slot 0/1, drive 0 HDD1 / 1
-    // HDD2), when it has been read.
+    // The SMART overall health of a drive (slot 0/1, drive 0 HDD1 / 1 HDD2),
+    // 0 Good, 1 Warning, 2 Error, when its attributes have been read.
     std::function<std::optional<std::uint16_t>(std::size_t slot, int drive)> smartHealth;
     std::optional<std::uint64_t> mailsQueued;
     std::optional<std::uint64_t> mailsFailed;

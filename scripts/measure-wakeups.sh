@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Idle wake-ups of raidcli monitor and of the window on the default simulated
-# scenario: both run past the end of the scenario's timeline (200 s), then the
+# scenario: both run past the end of the scenario's timeline (250 s), then the
 # context switches of all their threads (/proc/PID/task/*/status, voluntary and
 # involuntary) are counted over a window of SECONDS (default 60).
 # Usage: scripts/measure-wakeups.sh [BUILD_DIR] [SECONDS]
@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/default}
 span=${2:-60}
-settle=215
+settle=${SETTLE:-265}
 
 switches() {
   local pid=$1 total=0 n
