@@ -17,6 +17,12 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     for (int i = 2; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help") {
+            options.help = true;
+            return options;
+        }
+    }
+    for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         constexpr std::string_view kSimulate = "--simulate";
         if (arg == kSimulate) {

@@ -10,6 +10,7 @@ struct CliOptions {
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
+    bool help = false;                  // VERB --help
     std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule)
     int device = 0;                     // smart --device 1|2; 0: every enclosure
     std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/platform.h"
 #include "app/run_wiring.h"
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     const raid::cli::CliOptions options = raid::cli::ParseCli(argc, argv);
+    if (options.help) {
+        std::fputs(raid::cli::VerbHelp(options.verb).c_str(), stdout);
+        return 0;
+    }
     if (!options.error.empty()) {
         std::fprintf(stderr, "raidcli: %s\n%s", options.error.c_str(), raid::cli::kUsage);
         return 2;
