@@ -80,6 +80,8 @@ class MailDispatcher final : public MailRequestSink {
     MailSettings& settings() { return settings_; }
     const Outbox& outbox() const { return outbox_; }
     std::uint8_t MailSessionState() const { return worker_.SessionState(); }
+    // No exchange runs and the worker has nothing left to report.
+    bool Idle() const { return !worker_.Busy() && !worker_.HasNews(); }
 
   private:
     void TakeNews();
