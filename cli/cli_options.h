@@ -17,6 +17,7 @@ CliOptions ParseCli(int argc, const char* const* argv);
 inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]]\n";
+    "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli --help | --version\n";
 
 }  // namespace raid::cli

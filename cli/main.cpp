@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
+#include "app/app_state.h"
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "cli/cli_options.h"
@@ -32,6 +34,14 @@ int main(int argc, char** argv) {
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
 
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("raidcli %s\n", raid::kVersionText);
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        std::fputs(raid::cli::kUsage, stdout);
+        return 0;
+    }
     const raid::cli::CliOptions options = raid::cli::ParseCli(argc, argv);
     if (!options.error.empty()) {
         std::fprintf(stderr, "raidcli: %s\n%s", options.error.c_str(), raid::cli::kUsage);
