@@ -69,13 +69,6 @@ void AddDrive(std::vector<std::string>& lines, const RaidStatus& r, int drive, s
 
 }  // namespace
 
-bool MailOfferedFor(const DeviceState& devices, std::uint8_t device) {
-    if (device >= kMaxDevices) {
-        return true;
-    }
-    return (devices.slots[device].features & kFeatureBackup) == 0;
-}
-
 std::string ReportFirmwareText(const ControllerBlock& block) {
     const std::span<const std::uint8_t> bytes(block.data() + kFirmwareOffset, 8);
     bool printable = true;

@@ -8,11 +8,6 @@
 
 namespace raid {
 
-// Whether the enclosure at device-table index `device` offers mail at all:
-// its page-button set lacks the E-mail button when it keeps a backup
-// schedule.
-bool MailOfferedFor(const DeviceState& devices, std::uint8_t device);
-
 // The event report at the head of a notification (kinds 1-4) about the
 // enclosure at device-table index `device`; `port` is the drive bay of a
 // kind-1 event. Empty when the device table has no such entry.

@@ -61,9 +61,8 @@ void MailDispatcher::Initialise() {
 
 void MailDispatcher::RequestMailNotification(std::uint8_t kind, std::uint8_t device,
                                              std::uint8_t port) {
-    if (!MailOfferedFor(services_.devices, device)) {
-        return;
-    }
+    // Mail settings are the same for every enclosure; one that keeps a backup
+    // schedule (and so shows no E-mail page button) still has drives that fail.
     if (kind < 1 || kind > kMailKinds || (settings_.SuppressedKinds >> (kind - 1)) & 1u) {
         return;
     }

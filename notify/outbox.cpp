@@ -101,6 +101,16 @@ std::string Outbox::NewId(std::int64_t now) {
 
 std::vector<std::string> Outbox::Resume() {
     std::vector<std::string> problems;
+    if (folder_.empty()) {
+        return problems;
+    }
+    std::string lockError;
+    if (!lock_.Acquire(folder_, lockError)) {
+        if (!lockError.empty()) {
+            problems.push_back("Waiting mails are not resumed: " + lockError);
+        }
+        return problems;
+    }
     std::error_code ec;
     std::vector<std::string> ids;
     for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "notify/outbox_lock.h"
 #include "notify/smtp_client.h"
 
 namespace raid {
@@ -29,8 +30,9 @@ class Outbox {
 
     explicit Outbox(std::string folder);
 
-    // Reads the mails a run before left behind. A file that cannot be read is
-    // moved aside; the texts say which and why.
+    // Reads the mails a run before left behind, when no other run of the
+    // program holds the folder. A file that cannot be read is moved aside;
+    // the texts say which and why. Without a folder there is nothing to read.
     std::vector<std::string> Resume();
 
     // Keeps a new mail, due at once. The mail is kept in memory even when its
@@ -65,6 +67,7 @@ class Outbox {
     std::string NewId(std::int64_t now);
 
     std::string folder_;
+    OutboxLock lock_;
     std::vector<Mail> mails_;  // oldest first
     unsigned sequence_ = 0;
 };

@@ -89,18 +89,13 @@ TEST(EventReport, OtherKindsShowDetailsOnlyForPresentOrFailedDrives) {
     EXPECT_EQ(EventReportLines(devices, 2, 0, 0)[3], "Mirroring(RAID1), F/W Rev. 14040325AB00");
 }
 
-TEST(EventReport, NoReportForADeviceOutsideTheTableAndNoMailForScheduleEnclosures) {
+TEST(EventReport, NoReportForADeviceOutsideTheTable) {
     DeviceState devices;
     OneEnclosure(devices);
     EXPECT_TRUE(EventReportLines(devices, 1, 1, 0).empty());
     EXPECT_TRUE(EventReportLines(devices, 1, 200, 0).empty());
     devices.table.count = 0;
     EXPECT_TRUE(EventReportLines(devices, 2, 0, 0).empty());
-
-    EXPECT_TRUE(MailOfferedFor(devices, 0));
-    devices.slots[0].features = kFeatureBackup | kFeatureHybrid;
-    EXPECT_FALSE(MailOfferedFor(devices, 0));
-    EXPECT_TRUE(MailOfferedFor(devices, 200));
 }
 
 MailSettings Configured() {

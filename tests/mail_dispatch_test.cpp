@@ -314,18 +314,20 @@ TEST_F(MailDispatchTest, OutboxFilesArePrivateAndAnUnreadableOneIsMovedAside) {
     EXPECT_EQ(dispatcher->outbox().Size(), 1u);
 }
 
-TEST_F(MailDispatchTest, NoMailForSuppressedKindsScheduleEnclosuresUnsavedOrEmptySettings) {
-    // Kind 2 suppressed, kind 1 from an enclosure without the E-mail page.
+TEST_F(MailDispatchTest, NoMailForSuppressedKindsUnsavedOrEmptySettings) {
     store.Write(setting::EMailSend, SettingValue::Integer(2));
     ASSERT_EQ(store.Commit(), "");
     flags.fetch_or(MailReloadRequested);
     Settle();
     dispatcher->RequestMailNotification(2, 0, 0);
-    devices.slots[0].features = kFeatureBackup;
-    dispatcher->RequestMailNotification(1, 0, 0);
-    devices.slots[0].features = 0;
     Settle();
     EXPECT_THAT(server.Attempts(), IsEmpty());
+    // An enclosure that keeps a backup schedule (no E-mail page button) is
+    // still watched.
+    devices.slots[0].features = kFeatureBackup | kFeatureHybrid;
+    dispatcher->RequestMailNotification(1, 0, 0);
+    Settle();
+    EXPECT_EQ(server.Received().size(), 1u);
 
     // No recipients: the request is dropped, as designed.
     store.Write(setting::ToAddrCount, SettingValue::Integer(0));
@@ -334,7 +336,7 @@ TEST_F(MailDispatchTest, NoMailForSuppressedKindsScheduleEnclosuresUnsavedOrEmpt
     Settle();
     dispatcher->RequestMailNotification(1, 0, 0);
     Settle();
-    EXPECT_THAT(server.Attempts(), IsEmpty());
+    EXPECT_EQ(server.Attempts().size(), 1u);
     EXPECT_EQ(dispatcher->outbox().Size(), 0u);
 
     // Never saved: mail is off.
@@ -396,6 +398,36 @@ TEST_F(MailDispatchTest, TheTestMailGoesToTheSenderAndReportsTheOutcome) {
     EXPECT_EQ(dispatcher->StartTestMail(done), TestMailStart::NotReady);
     Settle();
     EXPECT_EQ(dispatcher->StartTestMail(done), TestMailStart::Started);
+}
+
+TEST(OutboxFolder, OnlyTheRunThatHoldsTheFolderResumesItsMails) {
+    const fs::path folder = fs::path(::testing::TempDir()) / "outbox-held";
+    fs::remove_all(folder);
+    {
+        Outbox earlier(folder.string());
+        ASSERT_THAT(earlier.Resume(), IsEmpty());
+        MailMessage m;
+        m.subject = "waiting";
+        ASSERT_EQ(earlier.Add(m, 100), "");
+    }
+    Outbox first(folder.string());
+    Outbox second(folder.string());
+    EXPECT_THAT(first.Resume(), IsEmpty());
+    EXPECT_THAT(second.Resume(), IsEmpty());
+    EXPECT_EQ(first.Size(), 1u);
+    EXPECT_EQ(second.Size(), 0u);
+    ASSERT_NE(first.NextDue(100), nullptr);
+    EXPECT_EQ(first.NextDue(100)->message.subject, "waiting");
+    EXPECT_EQ(first.NextDue(99), nullptr);
+    fs::remove_all(folder);
+}
+
+TEST(OutboxFolder, PausesDoubleFromAMinuteToAnHour) {
+    const std::int64_t expected[] = {60, 120, 240, 480, 960, 1920, 3600, 3600};
+    for (int failures = 1; failures <= 8; ++failures) {
+        EXPECT_EQ(RetryPause(failures), expected[failures - 1]);
+    }
+    EXPECT_EQ(RetryPause(1'000'000), 3600);
 }
 
 }  // namespace
