@@ -9,6 +9,7 @@
 #include "app/engine.h"
 #include "sysinfo/system_info.h"
 #include "ui/log_viewer.h"
+#include "ui/setup_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -69,6 +70,8 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     }
     BuildStatusPage(notebook1_->widget(kPageStatus));
     BuildSetupPage(notebook1_->widget(kPageSetup));
+    setupPage_ =
+        std::make_unique<SetupPage>(notebook1_->widget(kPageSetup), state_, dialogs_, *statusBar1_);
     BuildUpgradePage(notebook1_->widget(kPageUpgrade));
     BuildEmailPage(notebook1_->widget(kPageEmail));
     BuildAboutPage(notebook1_->widget(kPageAbout));
@@ -242,6 +245,7 @@ void MainWindow::FormCreate() {
 
 void MainWindow::Attach(Engine& engine) {
     engine_ = &engine;
+    setupPage_->Attach(engine);
 }
 
 void MainWindow::StartTimers() {
@@ -327,6 +331,9 @@ void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
     // shown again.
     if (state_.CurrentPage == kPageStatus && ShowStatusPage(full) == 0) {
         state_.log.FullRedrawRequested = false;
+    }
+    if (state_.CurrentPage == kPageSetup) {
+        setupPage_->Refresh();
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/app_state.h"
@@ -23,6 +24,8 @@ class Engine;
 }
 
 namespace raid::ui {
+
+class SetupPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
 enum Page : int {
@@ -103,6 +106,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool QueryEndSession();
 
     LogViewer* logViewer() const { return viewer_.data(); }
+    SetupPage& setupPage() { return *setupPage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -174,6 +178,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     int handOverDepth_ = 0;
     bool settingBuzzerBox_ = false;
     QPointer<LogViewer> viewer_;
+    std::unique_ptr<SetupPage> setupPage_;
 };
 
 }  // namespace raid::ui

@@ -3,6 +3,7 @@
 #include <QStackedWidget>
 
 #include "ui/main_window.h"
+#include "ui/setup_page.h"
 
 namespace raid::ui {
 
@@ -90,6 +91,7 @@ void MainWindow::PageButtonClick(int index) {
             break;
         case kPageSetup:
             PrepareSchedulePage();
+            setupPage_->Enter();
             break;
         case kPageUpgrade:
             RebuildDeviceList();
