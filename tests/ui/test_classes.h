@@ -14,5 +14,6 @@ QObject* MakeWindowTest();
 QObject* MakeLogViewerTest();
 QObject* MakeProgramTest();
 QObject* MakeSetupPageTest();
+QObject* MakeSmartPageTest();
 
 }  // namespace raid::uitest

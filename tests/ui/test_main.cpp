@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
         {"SetupPageTest", raid::uitest::MakeSetupPageTest},
+        {"SmartPageTest", raid::uitest::MakeSmartPageTest},
     };
 
     // The first argument may name the class to run; the rest goes to Qt Test.
