@@ -11,6 +11,11 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
+    // The mail verb's words are its own: a value may look like an option.
+    if (options.verb == "mail") {
+        options.verbArgs.assign(argv + 2, argv + argc);
+        return options;
+    }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
         options.verb != "schedule" && options.verb != "smart") {
         options.error = "unknown command '" + options.verb + "'";

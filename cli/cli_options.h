@@ -11,7 +11,7 @@ struct CliOptions {
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
     bool help = false;                  // VERB --help
-    std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule)
+    std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail)
     int device = 0;                     // smart --device 1|2; 0: every enclosure
     std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll
     std::string error;                  // set when the arguments are not understood
@@ -27,6 +27,7 @@ inline constexpr const char* kUsage =
     "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
     "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
     "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"
+    "       raidcli mail    show | set OPTIONS | test\n"
     "       raidcli --help | --version\n";
 
 }  // namespace raid::cli

@@ -10,6 +10,7 @@
 #include "app/run_wiring.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/mail_command.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
 #include "cli/schedule_command.h"
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "schedule") {
         return raid::cli::RunSchedule(made.platform, clock, options.verbArgs);
+    }
+    if (options.verb == "mail") {
+        return raid::cli::RunMail(options.verbArgs, made.platform, clock);
     }
     if (options.verb == "smart") {
         return raid::cli::RunSmart(made.platform, clock, options.json, options.device);

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/mail_run.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
 #include "cli/main_loop.h"
@@ -18,6 +19,7 @@
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
 #include "monitor/whole_file.h"
+#include "notify/settings_folder.h"
 
 namespace raid::cli {
 namespace {
@@ -78,12 +80,37 @@ class MonitorFrontEnd final : public FrontEnd {
         }
         lastMetricsError_ = error;
     }
+    void SetMailStatus(int panel, const std::string& text) override {
+        if (panel == 3) {
+            std::printf("[mail] %s\n", text.c_str());
+            std::fflush(stdout);
+        }
+    }
+    void MailProblem(const std::string& text) override {
+        std::fprintf(stderr, "[mail] %s\n", text.c_str());
+    }
 
   private:
     AppState& state_;
     std::string metricsFile_;
     std::string lastMetricsError_;
     std::string lastStatus_;
+};
+
+// Prints every notification request before the dispatch turns it into a mail.
+class PrintingMailSink final : public MailRequestSink {
+  public:
+    explicit PrintingMailSink(MailRequestSink& next) : next_(next) {}
+    void RequestMailNotification(std::uint8_t kind, std::uint8_t device,
+                                 std::uint8_t port) override {
+        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", kind, device,
+                    port);
+        std::fflush(stdout);
+        next_.RequestMailNotification(kind, device, port);
+    }
+
+  private:
+    MailRequestSink& next_;
 };
 
 // One of the window's timers on the headless loop.
@@ -124,18 +151,17 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     state.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
     ConsoleDialogs dialogs;
     ConsoleStatus status;
-    RecordingMailSink mail(clock, [](const MailRequest& r) {
-        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", r.kind,
-                    r.device, r.port);
-        std::fflush(stdout);
-    });
     MonitorFrontEnd frontEnd(state, metricsFile);
+    MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsFolder());
+    PrintingMailSink mail(mailRun.dispatcher());
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, [&waiter] { waiter.Wake(); });
-    std::printf("Monitoring; event log folder %s (Ctrl+C ends)\n", state.log.logFolder.c_str());
+    std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
+                state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
     std::fflush(stdout);
+    mailRun.Connect(engine);
     engine.Start();
 
     const std::uint64_t start = clock.NowMs();

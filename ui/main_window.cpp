@@ -360,6 +360,16 @@ void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
     }
 }
 
+void MainWindow::SetMailStatus(int panel, const std::string& text) {
+    statusBar1_->SetPanel(panel, text);
+}
+
+// A notification that failed is tried again later; a box for every attempt
+// would stand in the user's way, so the error panel carries it.
+void MainWindow::MailProblem(const std::string& text) {
+    statusBar1_->SetPanel(kPanelErrors, text);
+}
+
 void MainWindow::SetSmartLabel(const std::string& text) {
     findChild<QLabel*>("Label21")->setText(QString::fromStdString(text));
 }

@@ -80,6 +80,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetUpgradeEnabled(bool enabled) override;
     void RedrawStatus(std::uint8_t changedMask, bool full) override;
     void SetSmartLabel(const std::string& text) override;
+    void SetMailStatus(int panel, const std::string& text) override;
+    void MailProblem(const std::string& text) override;
     void SmartDataRead() override;
 
     // --- status presentation ---
