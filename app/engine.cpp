@@ -1,5 +1,7 @@
 #include "app/engine.h"
 
+#include <algorithm>
+
 #include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
 #include "sysinfo/system_info.h"
@@ -131,7 +133,7 @@ void Engine::StopThreads() {
     queue_.Close();
     detectWake_.Notify();
     pollWake_.Notify();
-    mailWake_.Notify();
+    mailWake_->Notify();
     for (std::thread* t : {&detectThread_, &pollThread_, &mailThread_}) {
         if (t->joinable()) {
             t->join();
@@ -146,7 +148,7 @@ void Engine::Request(std::uint8_t bits) {
 
 void Engine::RequestMail(std::uint8_t bits) {
     state_.MailFlags.fetch_or(bits);
-    mailWake_.Notify();
+    mailWake_->Notify();
 }
 
 bool Engine::RunDetectionPass() {
@@ -202,7 +204,15 @@ void Engine::MailLoop() {
                 }
             });
         }
-        mailWake_.Wait(state_.MailFlags.load() != 0 ? kMailPassMs : kIdleSafetyNetMs);
+        // Between mails the thread sleeps until it is woken (a request, news
+        // of the mail worker) or the next retry is due.
+        std::uint32_t wait = kIdleSafetyNetMs;
+        if (state_.MailFlags.load() != 0) {
+            wait = kMailPassMs;
+        } else if (mailSleepMs_) {
+            wait = std::clamp(mailSleepMs_(), kMailPassMs, kIdleSafetyNetMs);
+        }
+        mailWake_->Wait(wait);
     }
 }
 

@@ -91,7 +91,20 @@ class Engine {
     void SetMailService(std::function<void()> service) { mailService_ = std::move(service); }
     // Asked by the mail thread on every pass (on that thread): whether the
     // service has work even though MailFlags is clear. Set before Start.
-    void SetMailDue(std::function<bool()> due) { mailDue_ = std::move(due); }
+    // `due`: work besides MailFlags waits; `sleepMs`: how long the mail thread
+    // may sleep before it must look again (a retry's time).
+    void SetMailDue(std::function<bool()> due, std::function<std::uint32_t()> sleepMs = {}) {
+        mailDue_ = std::move(due);
+        mailSleepMs_ = std::move(sleepMs);
+    }
+    // Any thread, also after the engine is gone: the mail thread looks again.
+    std::function<void()> MailWaker() const {
+        return [weak = std::weak_ptr<Wakeup>(mailWake_)] {
+            if (auto wake = weak.lock()) {
+                wake->Notify();
+            }
+        };
+    }
     // Lines that are logged between passes, added to today's log and saved.
     void AddLogLines(const std::vector<std::string>& lines);
     // Let the window handle pending events during long device work.
@@ -126,6 +139,7 @@ class Engine {
     DeviceChangeFollowUp followUp_;
     std::function<void()> mailService_;
     std::function<bool()> mailDue_;
+    std::function<std::uint32_t()> mailSleepMs_;
     std::function<void()> pump_;
 
     bool timer2Enabled_ = false;
@@ -135,7 +149,7 @@ class Engine {
     std::atomic<bool> terminate_{false};
     Wakeup detectWake_;
     Wakeup pollWake_;
-    Wakeup mailWake_;
+    std::shared_ptr<Wakeup> mailWake_ = std::make_shared<Wakeup>();
     std::thread detectThread_;
     std::thread pollThread_;
     std::thread mailThread_;

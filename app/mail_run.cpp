@@ -37,12 +37,21 @@ MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender s
                       }
                   },
               .error = [this](const std::string& text) { frontEnd_.MailProblem(text); },
+              .wake =
+                  [this] {
+                      if (waker_) {
+                          waker_();
+                      }
+                  },
           }) {}
 
 void MailRun::Connect(Engine& engine) {
     engine_ = &engine;
+    // Set before any mail job can start, so the worker thread only ever reads it.
+    waker_ = engine.MailWaker();
     engine.SetMailService([this] { dispatcher_.ServiceMailFlags(); });
-    engine.SetMailDue([this] { return dispatcher_.WorkDue(); });
+    engine.SetMailDue([this] { return dispatcher_.WorkDue(); },
+                      [this] { return dispatcher_.SleepMs(); });
     if (!host_.problem.empty()) {
         frontEnd_.MailProblem(host_.problem);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <string>
 
 #include "app/app_state.h"
@@ -40,6 +42,7 @@ class MailRun {
     FrontEnd& frontEnd_;
     HostSettingsStore host_;
     Engine* engine_ = nullptr;
+    std::function<void()> waker_;  // the engine's mail thread; outlives the engine safely
     MailDispatcher dispatcher_;
 };
 

@@ -225,6 +225,7 @@ int Test(Platform& platform, Clock& clock) {
                 },
             .logLines = {},
             .error = [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); },
+            .wake = {},  // this loop looks every 50 ms anyway
         });
     dispatcher.Initialise();
     dispatcher.ServiceMailFlags();

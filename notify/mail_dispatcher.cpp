@@ -40,7 +40,26 @@ MailDispatcher::MailDispatcher(MailDispatchServices services, MailDispatchHooks 
     : services_(std::move(services)),
       hooks_(std::move(hooks)),
       outbox_(services_.outboxFolder),
-      worker_(services_.sender, services_.clock) {}
+      worker_(services_.sender, services_.clock, [this] { Wake(); }) {}
+
+void MailDispatcher::Wake() {
+    if (hooks_.wake) {
+        hooks_.wake();
+    }
+}
+
+std::uint32_t MailDispatcher::SleepMs() {
+    if (!Idle()) {
+        return 0;
+    }
+    const std::int64_t due = nextDue_.load();
+    if (due == kNever) {
+        return std::numeric_limits<std::uint32_t>::max();
+    }
+    const std::int64_t now = services_.clock.WallSeconds();
+    return due <= now ? 0
+                      : static_cast<std::uint32_t>(std::min<std::int64_t>(due - now, 3600) * 1000);
+}
 
 void MailDispatcher::Status(int panel, const std::string& text) {
     if (hooks_.statusText) {
@@ -80,6 +99,7 @@ void MailDispatcher::RequestMailNotification(std::uint8_t kind, std::uint8_t dev
     // must not replace the first.
     pending_.push_back({kind, EventReportLines(services_.devices, kind, device, port)});
     services_.mailFlags.fetch_or(MailSendPending);
+    Wake();
 }
 
 void MailDispatcher::ServiceMailFlags() {
@@ -213,6 +233,7 @@ void MailDispatcher::StartNext() {
 void MailDispatcher::NoteDue() {
     const auto earliest = settings_.MailSettingsLoaded ? outbox_.EarliestAttempt() : std::nullopt;
     nextDue_.store(testJob_ || !earliest ? (testJob_ ? 0 : kNever) : *earliest);
+    Wake();
 }
 
 TestMailStart MailDispatcher::StartTestMail(std::function<void(const SmtpOutcome&)> done) {
@@ -247,7 +268,9 @@ TestMailStart MailDispatcher::StartTestMail(std::function<void(const SmtpOutcome
 }
 
 std::string MailDispatcher::Save(const MailPageFields& fields) {
-    return SaveMailSettings(services_.store, settings_, fields, services_.mailFlags);
+    std::string message = SaveMailSettings(services_.store, settings_, fields, services_.mailFlags);
+    Wake();  // the reload it asks for
+    return message;
 }
 
 }  // namespace raid

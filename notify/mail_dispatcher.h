@@ -38,6 +38,9 @@ struct MailDispatchHooks {
     std::function<void(int panel, const std::string& text)> statusText;   // panels 2 and 3
     std::function<void(const std::vector<std::string>& lines)> logLines;  // "Mail ..." lines
     std::function<void(const std::string& text)> error;
+    // Any thread: the mail thread should look again (a request, the worker's
+    // news, an earlier retry).
+    std::function<void()> wake;
 };
 
 enum class TestMailStart { Started, Unsaved, NotReady, Busy };
@@ -82,6 +85,9 @@ class MailDispatcher final : public MailRequestSink {
     std::uint8_t MailSessionState() const { return worker_.SessionState(); }
     // No exchange runs and the worker has nothing left to report.
     bool Idle() const { return !worker_.Busy() && !worker_.HasNews(); }
+    // Any thread: how long the mail thread may sleep before a retry is due
+    // (UINT32_MAX: until it is woken).
+    std::uint32_t SleepMs();
 
   private:
     void TakeNews();
@@ -91,6 +97,7 @@ class MailDispatcher final : public MailRequestSink {
     void Status(int panel, const std::string& text);
     void Log(const std::string& line);
     void Error(const std::string& text);
+    void Wake();
 
     struct Request {
         std::uint8_t kind;

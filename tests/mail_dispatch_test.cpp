@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -158,6 +159,7 @@ class MailDispatchTest : public ::testing::Test {
                         log.insert(log.end(), lines.begin(), lines.end());
                     },
                 .error = [this](const std::string& text) { errors.push_back(text); },
+                .wake = [this] { ++wakes; },
             });
         dispatcher->Initialise();
         Settle();
@@ -194,6 +196,7 @@ class MailDispatchTest : public ::testing::Test {
     std::atomic<std::uint8_t> flags{0};
     ScriptedServer server;
     std::vector<std::string> status, log, errors;
+    std::atomic<int> wakes{0};
     std::unique_ptr<MailDispatcher> dispatcher;
 };
 
@@ -257,6 +260,24 @@ TEST_F(MailDispatchTest, AMailTheServerDidNotTakeIsRetriedWithDoublingPausesUnti
     Wait(3 * 3600);
     EXPECT_EQ(server.Received().size(), 1u);
     EXPECT_EQ(server.Attempts().size(), 12u);
+}
+
+// The mail thread sleeps between mails: it must be woken for a request and for
+// the worker's news, and may sleep until the next retry is due.
+TEST_F(MailDispatchTest, TheMailThreadIsWokenForWorkAndMaySleepUntilTheNextRetry) {
+    EXPECT_EQ(dispatcher->SleepMs(), std::numeric_limits<std::uint32_t>::max());
+    server.Set(ScriptedServer::Mode::Down);
+    const int idle = wakes.load();
+    dispatcher->RequestMailNotification(1, 0, 1);
+    const int requested = wakes.load();
+    EXPECT_GT(requested, idle);
+    Settle();
+    EXPECT_GT(wakes.load(), requested);  // the failed attempt's news
+    EXPECT_EQ(dispatcher->SleepMs(), 60'000u);
+    clock.Advance(20'000);
+    EXPECT_EQ(dispatcher->SleepMs(), 40'000u);
+    clock.Advance(40'000);
+    EXPECT_EQ(dispatcher->SleepMs(), 0u);
 }
 
 TEST_F(MailDispatchTest, AMailIsGivenUpAfterADayWithALogLine) {
