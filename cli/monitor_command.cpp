@@ -64,6 +64,8 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    // A closed terminal or an ended session stops the monitor in order.
+    sigaddset(&stopSignals, SIGHUP);
     if (int rc = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); rc != 0) {
         std::fprintf(stderr, "cannot block signals: %s\n", std::strerror(rc));
         return 1;
@@ -94,7 +96,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
     const timespec noWait{0, 0};
     for (;;) {
         const int sig = sigtimedwait(&stopSignals, nullptr, &noWait);
-        if (sig == SIGINT || sig == SIGTERM) {
+        if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
             break;
         }
         for (int n = changes.TakeEvents(); n > 0; --n) {

@@ -6,7 +6,7 @@
 
 namespace raid::cli {
 
-// Runs the engine headless until SIGINT or SIGTERM: writes the event log,
+// Runs the engine headless until SIGINT, SIGTERM or SIGHUP: writes the event log,
 // prints each new log line and each mail request. Returns the exit code.
 int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes);
 

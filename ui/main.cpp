@@ -2,11 +2,13 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "app/platform.h"
 #include "app/run_wiring.h"
@@ -35,20 +37,6 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 
 int main(int argc, char** argv) {
     raid::ui::BlockStopSignals();
-    // A second start ends at once, before anything is shown.
-    raid::ui::InstanceLock lock;
-    std::string lockError;
-    switch (lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
-        case raid::ui::InstanceLock::Outcome::HeldElsewhere:
-            return 0;
-        case raid::ui::InstanceLock::Outcome::Failed:
-            std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
-                         lockError.c_str());
-            break;
-        case raid::ui::InstanceLock::Outcome::Acquired:
-            break;
-    }
-
     QApplication app(argc, argv);
     QApplication::setApplicationName("raidgui");
     // Log lines carry the date and time in the user's regional format.
@@ -64,6 +52,35 @@ int main(int argc, char** argv) {
     if (!options.error.empty()) {
         std::fprintf(stderr, "raidgui: %s\n%s", options.error.c_str(), raid::ui::kGuiUsage);
         return 2;
+    }
+
+    // Only now that the options are known to be good: a mistyped option is
+    // refused even while a window runs. A screenshot is a picture, not a
+    // second window, so it neither needs the guard nor keeps a window from
+    // starting while it runs.
+    raid::ui::InstanceLock lock;
+    std::optional<QTemporaryDir> screenshotLogs;
+    if (options.screenshotFile.empty()) {
+        std::string lockError;
+        switch (
+            lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
+            case raid::ui::InstanceLock::Outcome::HeldElsewhere:
+                return 0;  // a second start ends at once, before anything is shown
+            case raid::ui::InstanceLock::Outcome::Failed:
+                std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
+                             lockError.c_str());
+                break;
+            case raid::ui::InstanceLock::Outcome::Acquired:
+                break;
+        }
+    } else {
+        // The window that may be running writes today's event log; a run
+        // beside it must not replace that file with its own lines.
+        screenshotLogs.emplace();
+        if (!screenshotLogs->isValid()) {
+            std::fprintf(stderr, "raidgui: no temporary folder for the screenshot's event log\n");
+            return 1;
+        }
     }
 
     raid::ui::EventLoopClock clock;
@@ -82,6 +99,9 @@ int main(int argc, char** argv) {
         raid::RunDeviceChanges(made.platform, options.simulate, WatchHostDeviceChanges);
 
     raid::ui::GuiRuntime runtime(made.platform, clock, std::move(changes));
+    if (screenshotLogs) {
+        runtime.state().log.logFolder = screenshotLogs->path().toStdString();
+    }
     raid::ui::MainWindow& window = runtime.window();
 #ifndef QT_NO_SESSIONMANAGER
     // The session's end request stands for the log-off query: refused while
