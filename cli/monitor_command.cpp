@@ -2,7 +2,6 @@
 
 #include <signal.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/headless_loop.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
 #include "monitor/event_log.h"
@@ -50,11 +50,6 @@ class MonitorFrontEnd final : public FrontEnd {
     std::string lastStatus_;
 };
 
-struct Ticker {
-    std::uint32_t intervalMs;
-    std::uint64_t due;
-};
-
 }  // namespace
 
 int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
@@ -89,33 +84,19 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
     std::fflush(stdout);
     engine.Start();
 
-    const std::uint64_t start = clock.NowMs();
-    Ticker timer2{5000, start + 5000};
-    Ticker timer3{1000, start + 1000};
-    Ticker timer4{500, start + 500};
+    // An exception that escapes the engine is reported and monitoring goes
+    // on, as the window's error display lets the window go on.
+    HeadlessLoop loop(engine, clock, [](const std::string& error) {
+        std::fprintf(stderr, "raidcli: %s\n", error.c_str());
+        std::fflush(stderr);
+    });
     const timespec noWait{0, 0};
     for (;;) {
         const int sig = sigtimedwait(&stopSignals, nullptr, &noWait);
         if (sig == SIGINT || sig == SIGTERM || sig == SIGHUP) {
             break;
         }
-        for (int n = changes.TakeEvents(); n > 0; --n) {
-            engine.DeviceChanged();
-        }
-        const std::uint64_t now = clock.NowMs();
-        auto fire = [now](Ticker& t, auto&& tick) {
-            if (now >= t.due) {
-                t.due = now + t.intervalMs;
-                tick();
-            }
-        };
-        fire(timer4, [&] { engine.Timer4Tick(); });
-        fire(timer2, [&] { engine.Timer2Tick(); });
-        fire(timer3, [&] { engine.Timer3Tick(); });
-        const std::uint64_t next = std::min({timer2.due, timer3.due, timer4.due});
-        const std::uint64_t wait = next > now ? std::min<std::uint64_t>(next - now, 100) : 0;
-        engine.queue().WaitForWork(static_cast<std::uint32_t>(wait));
-        engine.queue().RunPending();
+        loop.RunPass(changes.TakeEvents(), 100);
     }
 
     std::printf("Stopping.\n");

@@ -9,6 +9,24 @@ namespace {
 constexpr std::uint32_t kCommandPauseMs = 200;
 constexpr std::uint8_t kMaxFailCount = 10;
 
+// Clears a request and its busy bit however its work ends: work that throws
+// is reported by the front end's error display, and the next request of the
+// same kind must not be held back for ever by a busy bit nobody clears.
+class RequestServed {
+  public:
+    RequestServed(PollState& poll, std::uint8_t bit) : poll_(poll), bit_(bit) {}
+    ~RequestServed() {
+        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit_));
+        poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit_));
+    }
+    RequestServed(const RequestServed&) = delete;
+    RequestServed& operator=(const RequestServed&) = delete;
+
+  private:
+    PollState& poll_;
+    std::uint8_t bit_;
+};
+
 }  // namespace
 
 StatusPoller::StatusPoller(CommandChannel& channel, Transport& transport, Clock& clock,
@@ -31,18 +49,25 @@ void StatusPoller::ServeRequest() {
             return;  // still running further up the stack; the request stays
         }
         poll_.PollBusy.fetch_or(bit);
+        const RequestServed served(poll_, bit);
         work();
-        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit));
-        poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit));
     };
     auto unguarded = [this](std::uint8_t bit, const std::function<void()>& work) {
+        const RequestServed served(poll_, bit);
         if (work) {
             work();
         }
-        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit));
     };
     if (pending & ReqStatusPoll) {
-        guarded(ReqStatusPoll, [this] { PollStatus(); });
+        guarded(ReqStatusPoll, [this] {
+            try {
+                PollStatus();
+            } catch (...) {
+                // Timers and device changes wait while a poll runs.
+                poll_.StatusPollRunning.store(0);
+                throw;
+            }
+        });
     } else if (pending & ReqApplySetting) {
         guarded(ReqApplySetting, [this] { ApplyQueuedSetting(); });
     } else if (pending & ReqScanCommand) {

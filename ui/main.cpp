@@ -14,6 +14,7 @@
 #include "app/run_wiring.h"
 #include "device/device_changes.h"
 #include "ui/event_loop_clock.h"
+#include "ui/guarded_application.h"
 #include "ui/gui_options.h"
 #include "ui/gui_runtime.h"
 #include "ui/instance_lock.h"
@@ -37,7 +38,7 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 
 int main(int argc, char** argv) {
     raid::ui::BlockStopSignals();
-    QApplication app(argc, argv);
+    raid::ui::GuardedApplication app(argc, argv);
     QApplication::setApplicationName("raidgui");
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
@@ -103,6 +104,10 @@ int main(int argc, char** argv) {
         runtime.state().log.logFolder = screenshotLogs->path().toStdString();
     }
     raid::ui::MainWindow& window = runtime.window();
+    app.SetErrorDisplay([&runtime](const std::string& text) {
+        std::fprintf(stderr, "raidgui: %s\n", text.c_str());
+        runtime.dialogs().MessageBox(text, "", raid::DialogIcon::Error);
+    });
 #ifndef QT_NO_SESSIONMANAGER
     // The session's end request stands for the log-off query: refused while
     // the controller's firmware is being written.
@@ -137,6 +142,7 @@ int main(int argc, char** argv) {
     }
     const int loop = app.exec();
     const std::string error = runtime.Finish();
+    app.SetErrorDisplay({});  // the runtime it shows through goes first
     if (!error.empty()) {
         std::fprintf(stderr, "raidgui: the event log could not be saved: %s\n", error.c_str());
         return 1;

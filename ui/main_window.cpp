@@ -254,9 +254,16 @@ void MainWindow::RunHandOvers() {
     if (engine_ == nullptr) {
         return;
     }
-    ++handOverDepth_;
+    // Counted down however the work ends: a count left standing by an
+    // exception would put every later close off for good.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+        Depth(const Depth&) = delete;
+        Depth& operator=(const Depth&) = delete;
+    } depth(handOverDepth_);
     engine_->queue().RunPending();
-    --handOverDepth_;
 }
 
 // --- FrontEnd ---
