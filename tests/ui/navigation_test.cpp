@@ -170,6 +170,35 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
     }
 
+    // With one enclosure the box of the missing second slot is hidden but
+    // still ticked; it must count as unticked, so the only enclosure stays
+    // the one chosen.
+    void missingSlotCountsAsUnticked() {
+        raid::sim::Scenario scenario = raid::sim::DefaultScenario();
+        scenario.enclosures.resize(1);
+        std::erase_if(scenario.timeline,
+                      [](const raid::sim::TimelineEvent& e) { return e.disk != 0; });
+        WindowRig rig(scenario);
+        rig.StartUp();
+        auto* device2 = rig.Find<QCheckBox>("CheckBox3");
+        QVERIFY(device2->isHidden());
+        QVERIFY(device2->isChecked());
+
+        rig.Find<QCheckBox>("CheckBox1")->setChecked(false);
+        QCOMPARE(rig.state.poll.shownSlot, 0);
+        QCOMPARE(rig.window.upgradeSlot(), 0);
+        QCOMPARE(rig.window.ShowStatusPage(true), -1);  // nothing ticked, nothing to fill
+
+        rig.Find<QLabel>("Label17")->setText("stale");
+        rig.Find<QCheckBox>("CheckBox1")->setChecked(true);
+        QCOMPARE(rig.state.poll.shownSlot, 0);
+        QCOMPARE(PictureOf(rig, "Image0_D1"), PictureOf(rig, "Image0_D1_Yellow"));
+        QCOMPARE(PictureOf(rig, "Image2_D1"), PictureOf(rig, "Image0_D1_Yellow"));
+        QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));  // drawn afresh
+        rig.PollOnce();
+        QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
+    }
+
     // The stripe is shown when it goes away: the mirror takes its place,
     // with its own drives even though both pairs have the same classes.
     void shownEnclosureGoneShowsTheOther() {
