@@ -16,6 +16,10 @@ namespace {
 
 constexpr int kStatusBarHeight = 20;
 constexpr QRect kNotebookGeometry(150, 70, 466, 346);
+// The detection text ("Drive detecting", "No Drive found! ") spans the page
+// in the free band below the drives' models and above StaticText10 and the
+// log button, so that it cannot run into any caption of the status page.
+constexpr QRect kStaticText1Geometry(150, 338, 466, 24);
 constexpr int kButtonLeft = 11;
 constexpr int kButtonTop = 78;
 constexpr int kButtonStep = 44;
@@ -74,7 +78,7 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     BuildAboutPage(notebook1_->widget(kPageAbout));
     BuildSmartPage(notebook1_->widget(kPageSmart));
 
-    staticText1_ = MakeLabel(this, "StaticText1", QString(), QRect(250, 230, 260, 24));
+    staticText1_ = MakeLabel(this, "StaticText1", QString(), kStaticText1Geometry);
     staticText1_->setAlignment(Qt::AlignCenter);
     QFont big = font();
     big.setPixelSize(15);
