@@ -158,6 +158,11 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
         slot == flags_.flashTargetIndex.load()) {
         return SlotOutcome::Skipped;
     }
+    // A table entry holds four bits of disk number, the records cover 0-9:
+    // an entry beyond them has no record to fill and no disk to address.
+    if (devices_.table.Disk(slot) >= kMaxDisks) {
+        return SlotOutcome::Skipped;
+    }
     if (flags_.StartupPass.load()) {
         return SlotOutcome::Changed;  // the first pass shows what discovery found
     }
