@@ -155,6 +155,56 @@ TEST(ServeRequestSafety, APollThatThrowsLeavesNothingThatHoldsTheNextOneBack) {
     EXPECT_EQ(rig.frontEnd.redraws[0].first, 0x03);
 }
 
+// Discovery runs on the detection thread, where nothing would catch an
+// exception but the end of the process.
+TEST(DetectionSafety, ASearchThatThrowsKeepsTheKnownEnclosuresAndIsShownOnTheMainThread) {
+    auto rigOwner = std::make_unique<Rig>();
+    Rig& rig = *rigOwner;
+    const DeviceTable table = rig.state.devices.table;
+    const auto blocks = rig.state.devices.blocks;
+    const auto linesBefore = rig.state.log.EventLog.size();
+    ASSERT_EQ(table.count, 2);
+
+    rig.transport.throwOnRead = true;
+    rig.state.devices.DetectRequest.store(1);
+    std::atomic<bool> returned{false};
+    std::thread detection([&] {
+        rig.engine.RunDetectionPass();
+        returned = true;
+    });
+    ASSERT_TRUE(rig.engine.queue().WaitForWork(5000));
+    std::string shown;
+    try {
+        rig.engine.queue().RunPending();
+    } catch (const std::exception& e) {
+        shown = e.what();
+    }
+    EXPECT_EQ(shown, "read threw");
+    if (!Eventually(returned)) {
+        detection.detach();
+        rigOwner.release();
+        FAIL() << "the detection thread is still waiting";
+    }
+    detection.join();
+
+    // The search is over: polling may go on, with the enclosures it had.
+    EXPECT_EQ(rig.state.devices.PollPaused.load(), 0);
+    rig.transport.throwOnRead = false;
+    rig.engine.Timer4Tick();  // applies the search
+    EXPECT_EQ(rig.state.devices.table.count, 2);
+    EXPECT_EQ(rig.state.devices.table.entries, table.entries);
+    EXPECT_EQ(rig.state.devices.blocks, blocks);
+    testing::ServeAll(rig.engine, rig.state);
+    rig.frontEnd.redraws.clear();
+    testing::PollOnce(rig.engine, rig.state, rig.clock);
+    ASSERT_EQ(rig.frontEnd.redraws.size(), 1u);
+    EXPECT_EQ(rig.frontEnd.redraws[0].first, 0x03);
+    for (std::size_t i = linesBefore; i < rig.state.log.EventLog.size(); ++i) {
+        EXPECT_EQ(rig.state.log.EventLog[i].find("removed"), std::string::npos)
+            << rig.state.log.EventLog[i];
+    }
+}
+
 TEST(HeadlessLoopSafety, AHandOverThatThrowsIsReportedAndMonitoringGoesOn) {
     auto rigOwner = std::make_unique<Rig>();
     Rig& rig = *rigOwner;
