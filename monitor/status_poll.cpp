@@ -9,15 +9,19 @@ namespace {
 constexpr std::uint32_t kCommandPauseMs = 200;
 constexpr std::uint8_t kMaxFailCount = 10;
 
-// Clears a request and its busy bit however its work ends: work that throws
-// is reported by the front end's error display, and the next request of the
-// same kind must not be held back for ever by a busy bit nobody clears.
+// Clears a request (and its busy bit, for the requests that have one)
+// however its work ends: work that throws is reported by the front end's
+// error display, and the next request of the same kind must not be held back
+// for ever by a busy bit nobody clears.
 class RequestServed {
   public:
-    RequestServed(PollState& poll, std::uint8_t bit) : poll_(poll), bit_(bit) {}
+    RequestServed(PollState& poll, std::uint8_t bit, bool hasBusyBit)
+        : poll_(poll), bit_(bit), hasBusyBit_(hasBusyBit) {}
     ~RequestServed() {
         poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit_));
-        poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit_));
+        if (hasBusyBit_) {
+            poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit_));
+        }
     }
     RequestServed(const RequestServed&) = delete;
     RequestServed& operator=(const RequestServed&) = delete;
@@ -25,6 +29,7 @@ class RequestServed {
   private:
     PollState& poll_;
     std::uint8_t bit_;
+    bool hasBusyBit_;
 };
 
 }  // namespace
@@ -49,11 +54,11 @@ void StatusPoller::ServeRequest() {
             return;  // still running further up the stack; the request stays
         }
         poll_.PollBusy.fetch_or(bit);
-        const RequestServed served(poll_, bit);
+        const RequestServed served(poll_, bit, true);
         work();
     };
     auto unguarded = [this](std::uint8_t bit, const std::function<void()>& work) {
-        const RequestServed served(poll_, bit);
+        const RequestServed served(poll_, bit, false);
         if (work) {
             work();
         }
