@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,8 +68,23 @@ class MonitorRun {
         std::string verb = "monitor";
         std::string simulate = "--simulate";
         std::vector<char*> argv{program.data(), verb.data(), simulate.data(), nullptr};
+        // The program starts with the stop signals in their default state,
+        // even when this test runs under nohup or with them blocked.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t stopSignals;
+        sigemptyset(&stopSignals);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+            sigaddset(&stopSignals, sig);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigdefault(&attributes, &stopSignals);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
         const int rc =
-            posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+            posix_spawn(&pid_, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
         return rc == 0;
     }
@@ -90,13 +106,19 @@ class MonitorRun {
         return false;
     }
 
-    // The wait status once the program has ended.
-    int Wait() {
-        int status = 0;
-        if (::waitpid(pid_, &status, 0) == pid_) {
-            pid_ = -1;
+    // The wait status once the program has ended; nothing when it is still
+    // running after `limit` (real time).
+    std::optional<int> Wait(std::chrono::seconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                return status;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        return status;
+        return std::nullopt;
     }
 
     pid_t pid() const { return pid_; }
@@ -122,9 +144,11 @@ TEST_P(StopSignalTest, EndsTheMonitorInOrder) {
     MonitorRun run;
     ASSERT_TRUE(run.Start());
     // Started for real once its first poll has logged the start-up lines.
-    ASSERT_TRUE(run.WaitForOutput("has started from", std::chrono::seconds(30))) << run.Output();
+    ASSERT_TRUE(run.WaitForOutput("has started from", std::chrono::seconds(60))) << run.Output();
     ASSERT_EQ(::kill(run.pid(), GetParam()), 0);
-    const int status = run.Wait();
+    const std::optional<int> ended = run.Wait(std::chrono::seconds(30));
+    ASSERT_TRUE(ended.has_value()) << "still running: " << run.Output();
+    const int status = *ended;
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_NE(run.Output().find("Stopping."), std::string::npos) << run.Output();
