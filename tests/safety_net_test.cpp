@@ -116,7 +116,7 @@ TEST(HandOverQueue, WorkThatThrowsReleasesItsWorkerAndTheWorkBehindItStillRuns) 
     });
     ASSERT_TRUE(shared->queue.WaitForWork(5000));
     std::thread second([shared] { shared->queue.RunSync([shared] { shared->secondRan = true; }); });
-    // Both wait before the main thread runs anything.
+    // Usually both wait before the main thread runs anything.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     std::string escaped;
@@ -127,7 +127,12 @@ TEST(HandOverQueue, WorkThatThrowsReleasesItsWorkerAndTheWorkBehindItStillRuns) 
     }
     EXPECT_EQ(escaped, "poll threw") << "the exception goes on to the error display";
     const bool released = Eventually(shared->firstReturned);
-    shared->queue.RunPending();
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!shared->secondRan.load() && std::chrono::steady_clock::now() < end) {
+        shared->queue.WaitForWork(10);
+        shared->queue.RunPending();
+    }
+    shared->queue.Close();  // a worker still waiting would keep the join below for ever
     second.join();
     EXPECT_TRUE(shared->secondRan.load());
     if (!released) {
