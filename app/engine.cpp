@@ -1,6 +1,7 @@
 #include "app/engine.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
@@ -156,10 +157,30 @@ bool Engine::RunDetectionPass() {
     if (!dev.DetectRequest.exchange(0)) {
         return false;
     }
-    discovery_.DiscoverDevices();
+    // A search that ends by an exception leaves the enclosures as they were
+    // known before it, so that polling goes on with them; the exception is
+    // handed to the main thread, whose error display shows it.
+    const auto blocks = dev.blocks;
+    const auto records = dev.records;
+    const auto slots = dev.slots;
+    const auto devices = dev.devices;
+    std::exception_ptr escaped;
+    try {
+        discovery_.DiscoverDevices();
+    } catch (...) {
+        escaped = std::current_exception();
+        dev.newTable = dev.table;
+        dev.blocks = blocks;
+        dev.records = records;
+        dev.slots = slots;
+        dev.devices = devices;
+    }
     dev.PollPaused.store(0);
     dev.DetectDone.store(1);
     pollWake_.Notify();
+    if (escaped) {
+        queue_.RunSync([escaped] { std::rethrow_exception(escaped); });
+    }
     // The main thread may have let its follow-up timer rest meanwhile: an
     // empty hand-over wakes it to apply the result.
     queue_.RunSync([] {});

@@ -10,6 +10,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/headless_loop.h"
 #include "app/mail_run.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
@@ -113,28 +114,6 @@ class PrintingMailSink final : public MailRequestSink {
     MailRequestSink& next_;
 };
 
-// One of the window's timers on the headless loop.
-struct Ticker {
-    std::uint32_t intervalMs;
-    std::uint64_t due;
-    bool active;
-
-    void Follow(bool wanted, std::uint64_t now) {
-        if (wanted && !active) {
-            due = now + intervalMs;
-        }
-        active = wanted;
-    }
-    template <typename Tick>
-    void FireIfDue(std::uint64_t now, Tick&& tick) {
-        if (active && now >= due) {
-            due = now + intervalMs;
-            tick();
-        }
-    }
-    std::uint64_t Next() const { return active ? due : UINT64_MAX; }
-};
-
 }  // namespace
 
 int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
@@ -164,31 +143,21 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     mailRun.Connect(engine);
     engine.Start();
 
-    const std::uint64_t start = clock.NowMs();
-    // A timer the design switches off does not wake the loop; switched on
-    // again, it counts its whole interval from then, as a window timer does.
-    Ticker timer2{5000, start + 5000, false};
-    Ticker timer3{1000, start + 1000, false};
-    Ticker timer4{500, start + 500, true};
+    // An exception that escapes the engine is reported and monitoring goes
+    // on, as the window's error display lets the window go on.
+    HeadlessLoop loop(
+        engine, clock,
+        [](const std::string& error) {
+            std::fprintf(stderr, "raidcli: %s\n", error.c_str());
+            std::fflush(stderr);
+        },
+        [&waiter, &changes](std::uint64_t ms) {
+            return waiter.Wait(ms, changes.WaitDescriptor());
+        });
     for (;;) {
-        for (int n = changes.TakeEvents(); n > 0; --n) {
-            engine.DeviceChanged();
-        }
-        engine.queue().RunPending();
-        std::uint64_t now = clock.NowMs();
-        timer4.Follow(!engine.FollowUpIdle(), now);
-        timer2.Follow(engine.Timer2Enabled(), now);
-        timer3.Follow(engine.Timer3Enabled(), now);
-        timer4.FireIfDue(now, [&] { engine.Timer4Tick(); });
-        timer2.FireIfDue(now, [&] { engine.Timer2Tick(); });
-        timer3.FireIfDue(now, [&] { engine.Timer3Tick(); });
-
-        now = clock.NowMs();
-        std::uint64_t next = std::min({timer2.Next(), timer3.Next(), timer4.Next()});
-        if (const std::uint32_t ask = changes.AskEveryMs(); ask != 0) {
-            next = std::min(next, now + ask);
-        }
-        if (waiter.Wait(next > now ? next - now : 0, changes.WaitDescriptor())) {
+        const int events = changes.TakeEvents();
+        const std::uint32_t ask = changes.AskEveryMs();
+        if (loop.RunPass(events, ask != 0 ? ask : UINT64_MAX)) {
             break;
         }
     }

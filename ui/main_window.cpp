@@ -18,6 +18,10 @@ namespace {
 
 constexpr int kStatusBarHeight = 20;
 constexpr QRect kNotebookGeometry(150, 70, 466, 346);
+// The detection text ("Drive detecting", "No Drive found! ") spans the page
+// in the free band below the drives' models and above StaticText10 and the
+// log button, so that it cannot run into any caption of the status page.
+constexpr QRect kStaticText1Geometry(150, 338, 466, 24);
 constexpr int kButtonLeft = 11;
 constexpr int kButtonTop = 78;
 constexpr int kButtonStep = 44;
@@ -78,7 +82,7 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     BuildAboutPage(notebook1_->widget(kPageAbout));
     BuildSmartPage(notebook1_->widget(kPageSmart));
 
-    staticText1_ = MakeLabel(this, "StaticText1", QString(), QRect(250, 230, 260, 24));
+    staticText1_ = MakeLabel(this, "StaticText1", QString(), kStaticText1Geometry);
     staticText1_->setAlignment(Qt::AlignCenter);
     QFont big = font();
     big.setPixelSize(15);
@@ -280,9 +284,16 @@ void MainWindow::RunHandOvers() {
     if (engine_ == nullptr) {
         return;
     }
-    ++handOverDepth_;
+    // Counted down however the work ends: a count left standing by an
+    // exception would put every later close off for good.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+        Depth(const Depth&) = delete;
+        Depth& operator=(const Depth&) = delete;
+    } depth(handOverDepth_);
     engine_->queue().RunPending();
-    --handOverDepth_;
     WakeFollowUp();
 }
 

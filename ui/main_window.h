@@ -153,6 +153,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     void ShowDevicePictures();
     void PrepareSchedulePage();
     void ShowDrive(int drive, std::uint8_t classBits, const RaidStatus& record);
+    // A device slot's box is ticked and its slot has an enclosure.
+    bool SlotTicked(int slot) const;
     bool AnySlotTicked() const;
     bool NavigationLocked() const;
 

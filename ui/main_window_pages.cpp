@@ -113,6 +113,9 @@ void MainWindow::BuildStatusPage(QWidget* page) {
     QLabel* state = MakeLabel(page, "Label18", QString(), QRect(186, 162, 94, 96));
     state->setAlignment(Qt::AlignCenter);
     state->setFont(Sized(state, 15, true));
+    // The column between the bays is narrower than "Rebuild Failed" in this
+    // font; its two words go on two lines, as the other state texts do.
+    state->setWordWrap(true);
 
     MakeLabel(page, "StaticText10", QString(), QRect(8, 300, 390, 18));
 

@@ -33,8 +33,15 @@ bool SerialKnown(const std::array<std::uint8_t, 20>& serial) {
 
 }  // namespace
 
+bool MainWindow::SlotTicked(int slot) const {
+    // The box of a slot without an enclosure is hidden but keeps its tick;
+    // counted as ticked it would be chosen as the slot to show.
+    const QCheckBox* box = slotBoxes_[static_cast<std::size_t>(slot)];
+    return !box->isHidden() && box->isChecked();
+}
+
 bool MainWindow::AnySlotTicked() const {
-    return slotBoxes_[0]->isChecked() || slotBoxes_[1]->isChecked();
+    return SlotTicked(0) || SlotTicked(1);
 }
 
 void MainWindow::ShowDevicePictures() {
@@ -201,14 +208,14 @@ void MainWindow::DeviceCheckBoxClick(int slot) {
         const bool present = slot < state_.devices.table.count;
         statusPictures_[i]->setVisible(present);
         upgradePictures_[i]->setVisible(present);
-        if (!slotBoxes_[other]->isChecked()) {
+        if (!SlotTicked(static_cast<int>(other))) {
             state_.poll.shownSlot = static_cast<std::uint8_t>(slot);
             upgradeSlot_ = slot;
         }
     } else {
         statusPictures_[i]->hide();
         upgradePictures_[i]->hide();
-        if (!slotBoxes_[other]->isChecked()) {
+        if (!SlotTicked(static_cast<int>(other))) {
             return;
         }
         state_.poll.shownSlot = static_cast<std::uint8_t>(other);
