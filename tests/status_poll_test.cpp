@@ -287,6 +287,7 @@ struct ServeRig {
                      .timeText = {},
                      .readSmartThresholds = [this] { served.push_back("thresholds"); },
                      .readSmartData = [this] { served.push_back("smart data"); },
+                     .pollDone = {},
                  }) {}
 
     // What one hand-over served.
