@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 #include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
@@ -17,6 +18,7 @@ namespace {
 constexpr std::uint32_t kIdleSafetyNetMs = 60'000;
 constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
+constexpr std::uint32_t kMailRetryLookMs = 1000;
 constexpr int kSmartPage = 5;
 
 }  // namespace
@@ -178,12 +180,14 @@ bool Engine::RunDetectionPass() {
     dev.PollPaused.store(0);
     dev.DetectDone.store(1);
     pollWake_.Notify();
+    // The main thread may have let its follow-up timer rest meanwhile: a
+    // hand-over wakes it to apply the result (an empty one when the search
+    // has nothing to show).
     if (escaped) {
         queue_.RunSync([escaped] { std::rethrow_exception(escaped); });
+    } else {
+        queue_.RunSync([] {});
     }
-    // The main thread may have let its follow-up timer rest meanwhile: an
-    // empty hand-over wakes it to apply the result.
-    queue_.RunSync([] {});
     return true;
 }
 
@@ -225,13 +229,18 @@ void Engine::MailLoop() {
                 }
             });
         }
-        // Between mails the thread sleeps until it is woken (a request, news
-        // of the mail worker) or the next retry is due.
+        // With nothing queued the thread sleeps until it is woken (a request,
+        // news of the mail worker). A mail waiting for its retry is looked at
+        // about once a second: the retry's time is the clock's, which need
+        // not run at the pace of this wait.
         std::uint32_t wait = kIdleSafetyNetMs;
         if (state_.MailFlags.load() != 0) {
             wait = kMailPassMs;
         } else if (mailSleepMs_) {
-            wait = std::clamp(mailSleepMs_(), kMailPassMs, kIdleSafetyNetMs);
+            const std::uint32_t untilDue = mailSleepMs_();
+            if (untilDue != std::numeric_limits<std::uint32_t>::max()) {
+                wait = std::clamp(untilDue, kMailPassMs, kMailRetryLookMs);
+            }
         }
         mailWake_->Wait(wait);
     }
