@@ -39,6 +39,7 @@ man -w raidcli >/dev/null && man -w raidgui >/dev/null
 systemd-analyze verify /lib/systemd/system/raidgui-monitor.service
 id -nG raidgui | grep -qw disk
 raidcli --version
+raidgui --version
 
 # The service's command as the service runs it, on the simulated enclosures.
 chown raidgui:raidgui "$work"

@@ -28,6 +28,7 @@ int PageNumberOfName(const std::string& name);
 inline constexpr const char* kGuiUsage =
     "usage: raidgui [--simulate[=scenario.json]]\n"
     "               [--screenshot=FILE.png [--after=SECONDS] [--page=PAGE]]\n"
+    "       raidgui --help | --version\n"
     "  PAGE: status (default), setup, upgrade, email, about or smart\n";
 
 }  // namespace raid::ui

@@ -9,7 +9,9 @@
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 
+#include "app/app_state.h"
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "device/device_changes.h"
@@ -37,6 +39,18 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--version") {
+            std::printf("raidgui %s\n", raid::kVersionText);
+            return 0;
+        }
+        if (arg == "--help") {
+            std::fputs(raid::ui::kGuiUsage, stdout);
+            return 0;
+        }
+    }
     raid::ui::BlockStopSignals();
     raid::ui::GuardedApplication app(argc, argv);
     QApplication::setApplicationName("raidgui");
