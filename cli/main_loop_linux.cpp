@@ -8,21 +8,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "app/stop_signal_set.h"
 #include "cli/main_loop.h"
 
 namespace raid::cli {
 namespace {
-
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    // A closed terminal or a service manager's reload ends the monitor in
-    // order too, with the last save of the event log.
-    sigaddset(&set, SIGHUP);
-    return set;
-}
 
 void Drain(int fd) {
     std::uint64_t value = 0;
@@ -41,7 +31,7 @@ MainLoopWaiter::~MainLoopWaiter() {
 }
 
 bool MainLoopWaiter::Open(std::string& error) {
-    const sigset_t stop = StopSignals();
+    const sigset_t stop = StopSignalSet();
     if (int rc = pthread_sigmask(SIG_BLOCK, &stop, nullptr); rc != 0) {
         error = std::string("cannot block signals: ") + std::strerror(rc);
         return false;

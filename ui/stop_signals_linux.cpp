@@ -8,26 +8,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/stop_signal_set.h"
 #include "ui/stop_signals.h"
 
 namespace raid::ui {
-namespace {
-
-sigset_t StopSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    // The terminal or the session going away: end in order too, rather than
-    // losing the event log's last save to the default action.
-    sigaddset(&set, SIGHUP);
-    return set;
-}
-
-}  // namespace
 
 bool BlockStopSignals() {
-    const sigset_t set = StopSignals();
+    const sigset_t set = StopSignalSet();
     const int rc = pthread_sigmask(SIG_BLOCK, &set, nullptr);
     if (rc != 0) {
         std::fprintf(stderr, "raidgui: cannot block signals: %s\n", std::strerror(rc));
@@ -37,7 +24,7 @@ bool BlockStopSignals() {
 }
 
 void WatchStopSignals(QObject* parent, std::function<void()> onStop) {
-    const sigset_t set = StopSignals();
+    const sigset_t set = StopSignalSet();
     const int fd = signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd < 0) {
         std::fprintf(stderr, "raidgui: stop signals are not watched: %s\n", std::strerror(errno));
