@@ -61,6 +61,8 @@ void DeviceChangeFollowUp::Recount() {
     const int letters = discovery_.CountLetters();
     const int disks = discovery_.CountDisks();
     if (letters == dev.letterCount && disks == dev.diskCount) {
+        // Nothing to rediscover: the upgrade button comes back as it was.
+        frontEnd_.SetUpgradeEnabled(dev.table.count > 0);
         dev.DetectionRunning.store(0);
         return;
     }

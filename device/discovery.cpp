@@ -8,7 +8,6 @@ namespace raid {
 namespace {
 
 constexpr std::uint32_t kCommandPauseMs = 200;
-constexpr int kFlashReadTries = 9;
 constexpr std::size_t kFlashTypeOffset = 149;
 
 // Controller-information block offsets.
@@ -121,8 +120,10 @@ int Discovery::ProbeDisks() {
         if (found == kMaxDevices) {
             break;  // the table is full: the first eight enclosures are kept
         }
+        // The flash target index names a device-table entry, not a disk.
         const std::uint16_t flashTarget = flags_.flashTargetIndex.load();
-        if (!flags_.StartupPass.load() && d == flashTarget && flashTarget < kMaxDevices) {
+        if (!flags_.StartupPass.load() && flashTarget < devices_.table.count &&
+            d == devices_.table.Disk(flashTarget)) {
             // The enclosure being flashed is not disturbed by a probe.
             devices_.newTable.entries[found++] = devices_.table.entries[flashTarget];
             if (++probed >= devices_.diskCount) {
@@ -176,7 +177,7 @@ bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
         device.scheduleUnit = block[kBackupCaps] & 0x1F;
         std::copy_n(block.begin() + kSchedulePresets, 3, device.schedulePresets.begin());
     }
-    ReadFlashHeader(disk, index);
+    ReadFlashHeader(index);
 
     if (block[kControllerName] != 0) {
         device.namePresent = true;
@@ -209,23 +210,11 @@ bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
     return true;
 }
 
-void Discovery::ReadFlashHeader(std::uint8_t disk, std::size_t index) {
-    const DeviceHandle h = transport_.OpenDevice(disk);
-    if (h == kInvalidHandle) {
-        return;
-    }
+void Discovery::ReadFlashHeader(std::size_t index) {
     std::array<std::uint8_t, 2 * kPayloadLength> header{};
-    for (std::uint32_t part = 0; part < 2; ++part) {
-        std::span<std::uint8_t, kPayloadLength> chunk(header.data() + part * kPayloadLength,
-                                                      kPayloadLength);
-        for (int attempt = 0; attempt < kFlashReadTries; ++attempt) {
-            if (channel_.FlashRead(h, part * kPayloadLength, chunk) == kStatusOk) {
-                break;
-            }
-        }
+    if (readFlashHeader_ && readFlashHeader_(header)) {
+        devices_.devices[index].flashType = header[kFlashTypeOffset];
     }
-    transport_.CloseHandle(h);
-    devices_.devices[index].flashType = header[kFlashTypeOffset];
 }
 
 void Discovery::NameFromInquiry(std::uint8_t disk, ControllerBlock& block) {
