@@ -11,11 +11,23 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
-    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor") {
+    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
+        options.verb != "firmware") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
     }
-    for (int i = 2; i < argc; ++i) {
+    int first = 2;
+    if (options.verb == "firmware") {
+        if (argc < 4 ||
+            (std::string_view(argv[2]) != "check" && std::string_view(argv[2]) != "upgrade")) {
+            options.error = "firmware needs check or upgrade and a file";
+            return options;
+        }
+        options.action = argv[2];
+        options.file = argv[3];
+        first = 4;
+    }
+    for (int i = first; i < argc; ++i) {
         const std::string_view arg = argv[i];
         constexpr std::string_view kSimulate = "--simulate";
         if (arg == kSimulate) {
@@ -28,6 +40,21 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             }
         } else if (arg == "--json" && options.verb == "status") {
             options.json = true;
+        } else if (options.verb == "firmware" &&
+                   (arg == "--device" || arg.starts_with("--device="))) {
+            std::string_view value;
+            if (arg == "--device") {
+                value = i + 1 < argc ? std::string_view(argv[++i]) : std::string_view();
+            } else {
+                value = arg.substr(std::string_view("--device=").size());
+            }
+            if (value != "1" && value != "2") {
+                options.error = "--device takes 1 or 2";
+            } else {
+                options.device = value == "1" ? 1 : 2;
+            }
+        } else if (arg == "--yes" && options.action == "upgrade") {
+            options.yes = true;
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

@@ -83,6 +83,9 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, {});
+    if (platform.lock) {
+        engine.SetEnclosureLock(*platform.lock);
+    }
     std::printf("Monitoring; event log folder %s (Ctrl+C ends)\n", state.log.logFolder.c_str());
     std::fflush(stdout);
     engine.Start();

@@ -26,6 +26,9 @@ GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceC
                 window, [window] { window->RunHandOvers(); }, Qt::QueuedConnection);
         });
     engine_->SetMessagePump(PumpEventsIfGuiThread);
+    if (platform.lock) {
+        engine_->SetEnclosureLock(*platform.lock);
+    }
     window->Attach(*engine_);
 
     changeTimer_.setInterval(kDeviceChangePollMs);
