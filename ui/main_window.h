@@ -17,6 +17,7 @@
 #include "ui/picture_button.h"
 #include "ui/qt_dialogs.h"
 #include "ui/status_panels.h"
+#include "ui/upgrade_page.h"
 
 namespace raid {
 class Engine;
@@ -90,6 +91,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     // does; false when there is no such enclosure.
     bool SelectStatusDevice(int slot);
     int shownSlot() const { return state_.poll.shownSlot; }
+    // Chooses enclosure `slot` on the Upgrade page, as its picture does.
+    void SelectUpgradeDevice(int slot) { UpgradeDevicePictureClick(slot); }
     int deviceCount() const { return state_.devices.table.count; }
 
     bool EnvPanelSupported() const { return envPanelSupported_; }
@@ -101,6 +104,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool QueryEndSession();
 
     LogViewer* logViewer() const { return viewer_.data(); }
+    UpgradePage* upgradePage() const { return upgradePage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -172,6 +176,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     int handOverDepth_ = 0;
     bool settingBuzzerBox_ = false;
     QPointer<LogViewer> viewer_;
+    UpgradePage* upgradePage_ = nullptr;
 };
 
 }  // namespace raid::ui
