@@ -13,6 +13,8 @@ constexpr std::uint32_t kDetectIdleMs = 100;
 constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
 constexpr int kSmartPage = 5;
+// Controller-information block bytes 46-53: firmware stamp and product family.
+constexpr std::size_t kBlockFirmware = 46;
 
 }  // namespace
 
@@ -121,7 +123,7 @@ bool Engine::LoadFirmware(const std::string& path, ImageFile& file, std::size_t 
     if (device < state_.devices.table.count) {
         const ControllerBlock& block = state_.devices.blocks[state_.devices.table.Disk(device)];
         facts.chipVariant = state_.devices.devices[device].chipVariant;
-        std::copy_n(block.begin() + 46, facts.firmware.size(), facts.firmware.begin());
+        std::copy_n(block.begin() + kBlockFirmware, facts.firmware.size(), facts.firmware.begin());
     }
     return LoadFirmwareImage(path, facts, ImageLoadServices{file, panels_, services_.dialogs},
                              state_.maintenance.image);

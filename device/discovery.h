@@ -42,7 +42,11 @@ class Discovery {
     static constexpr const char* kTooManyVolumes = "Drive Count Must less than 20.";
 
   private:
-    bool ProbeOne(std::uint8_t disk, std::size_t index);
+    enum class ProbeResult { Enclosure, NotEnclosure, Busy };
+    ProbeResult ProbeOne(std::uint8_t disk, std::size_t index);
+    // Keeps disk `disk` as the current table has it, at new index `index`;
+    // false when it has no entry there.
+    bool KeepAsItWas(std::uint8_t disk, std::size_t index);
     void ReadFlashHeader(std::size_t index);
     void NameFromInquiry(std::uint8_t disk, ControllerBlock& block);
     void QueryHybrid(MonitorSlot& slot);

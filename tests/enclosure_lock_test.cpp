@@ -240,6 +240,41 @@ TEST(EnclosureLock, APollPassesABusyEnclosureWithoutCountingAFailure) {
     EXPECT_EQ(rig.state.devices.slots[0].failCount, 0);
 }
 
+// Refuses one disk, as another process in the middle of an upgrade would.
+class OneDiskTaken final : public EnclosureLock {
+  public:
+    explicit OneDiskTaken(std::uint8_t disk) : disk_(disk) {}
+    bool TryLock(std::uint8_t disk) override { return disk != disk_; }
+    void Unlock(std::uint8_t) override {}
+
+  private:
+    std::uint8_t disk_;
+};
+
+TEST(EnclosureLock, ADiscoveryKeepsAnEnclosureAnotherProcessIsUsing) {
+    testing::EngineRig rig;
+    rig.StartUp();
+    ASSERT_EQ(rig.state.devices.table.count, 2);
+    const ControllerBlock mirrorBlock = rig.state.devices.blocks[0];
+    const FoundDevice mirror = rig.state.devices.devices[0];
+    OneDiskTaken taken(0);
+    rig.engine.SetEnclosureLock(taken);
+
+    rig.state.devices.DetectionRunning.store(1);
+    rig.state.devices.DetectRequest.store(1);
+    rig.engine.RunDetectionPass();
+    rig.engine.Timer4Tick();
+
+    ASSERT_EQ(rig.state.devices.table.count, 2);
+    EXPECT_EQ(rig.state.devices.table.Disk(0), 0);
+    EXPECT_EQ(rig.state.devices.table.Disk(1), 1);
+    EXPECT_EQ(rig.state.devices.blocks[0], mirrorBlock);  // its name and firmware stay
+    EXPECT_EQ(rig.state.devices.devices[0].flashType, mirror.flashType);
+    EXPECT_EQ(rig.state.devices.devices[0].chipVariant, mirror.chipVariant);
+    EXPECT_TRUE(rig.state.log.DeviceChangeLines.empty());
+    EXPECT_TRUE(rig.mail.Requests().empty());
+}
+
 TEST(EnclosureLock, AnUpgradeHoldsItsEnclosureFromEraseToVerify) {
     TempFolder dir;
     testing::EngineRig rig;
