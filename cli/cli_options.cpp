@@ -18,8 +18,10 @@ CliOptions ParseCli(int argc, const char* const* argv) {
     }
     int first = 2;
     if (options.verb == "firmware") {
+        // An option where the file belongs means the file was left out.
         if (argc < 4 ||
-            (std::string_view(argv[2]) != "check" && std::string_view(argv[2]) != "upgrade")) {
+            (std::string_view(argv[2]) != "check" && std::string_view(argv[2]) != "upgrade") ||
+            std::string_view(argv[3]).starts_with("--")) {
             options.error = "firmware needs check or upgrade and a file";
             return options;
         }
