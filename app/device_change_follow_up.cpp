@@ -48,7 +48,7 @@ void DeviceChangeFollowUp::Tick() {
 
 void DeviceChangeFollowUp::Recount() {
     DeviceState& dev = state_.devices;
-    if (state_.poll.StatusPollRunning.load()) {
+    if (state_.poll.StatusPollRunning.load() || state_.smart.passRunning) {
         return;  // next tick
     }
     frontEnd_.SetUpgradeEnabled(false);
@@ -58,8 +58,17 @@ void DeviceChangeFollowUp::Recount() {
     }
     dev.DetectionRunning.store(1);
     dev.DetectCountdown = 0;
-    const int letters = discovery_.CountLetters();
-    const int disks = discovery_.CountDisks();
+    int letters = 0;
+    int disks = 0;
+    try {
+        letters = discovery_.CountLetters();
+        disks = discovery_.CountDisks();
+    } catch (...) {
+        // Polls wait while detection runs: a count that failed by an
+        // exception (shown by the front end) must not stop them for good.
+        dev.DetectionRunning.store(0);
+        throw;
+    }
     if (letters == dev.letterCount && disks == dev.diskCount) {
         // Nothing to rediscover: the upgrade button comes back as it was.
         frontEnd_.SetUpgradeEnabled(dev.table.count > 0);

@@ -1,6 +1,8 @@
 #include "app/engine.h"
 
 #include <algorithm>
+#include <exception>
+#include <limits>
 
 #include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
@@ -9,9 +11,14 @@
 namespace raid {
 namespace {
 
-constexpr std::uint32_t kDetectIdleMs = 100;
+// A worker with nothing to do sleeps until it is notified: every place that
+// gives it work wakes it. The long timeout is only a safety net. Work that is
+// still pending after a pass (a request held back for the next hand-over) is
+// taken up after the worker's own pass interval.
+constexpr std::uint32_t kIdleSafetyNetMs = 60'000;
 constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
+constexpr std::uint32_t kMailRetryLookMs = 1000;
 constexpr int kSmartPage = 5;
 // Controller-information block bytes 46-53: firmware stamp and product family.
 constexpr std::size_t kBlockFirmware = 46;
@@ -43,6 +50,7 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                   },
           },
           state.maintenance.progressCounter),
+      smartReader_(channel_, state.devices, state.flags, state.poll, state.smart),
       discovery_(channel_, services.transport, services.catalog, services.clock, state.devices,
                  state.flags,
                  [this](const std::string& text) {
@@ -73,8 +81,9 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                           state_.log.SettingsChangeLines.push_back(line);
                       },
                   .timeText = [this] { return TimeText(services_.clock.WallSeconds()); },
-                  .readSmartThresholds = {},
-                  .readSmartData = {},
+                  .readSmartThresholds = [this] { ReadSmart(kSmartReadThresholds); },
+                  .readSmartData = [this] { ReadSmart(kSmartReadData); },
+                  .pollDone = [this] { frontEnd_.PollDone(); },
               }),
       followUp_(
           state, discovery_, services.facts, services.clock, services.status, frontEnd,
@@ -182,7 +191,7 @@ void Engine::StopThreads() {
     queue_.Close();
     detectWake_.Notify();
     pollWake_.Notify();
-    mailWake_.Notify();
+    mailWake_->Notify();
     for (std::thread* t : {&detectThread_, &pollThread_, &mailThread_}) {
         if (t->joinable()) {
             t->join();
@@ -197,7 +206,7 @@ void Engine::Request(std::uint8_t bits) {
 
 void Engine::RequestMail(std::uint8_t bits) {
     state_.MailFlags.fetch_or(bits);
-    mailWake_.Notify();
+    mailWake_->Notify();
 }
 
 bool Engine::RunDetectionPass() {
@@ -205,42 +214,90 @@ bool Engine::RunDetectionPass() {
     if (!dev.DetectRequest.exchange(0)) {
         return false;
     }
-    discovery_.DiscoverDevices();
+    // A search that ends by an exception leaves the enclosures as they were
+    // known before it, so that polling goes on with them; the exception is
+    // handed to the main thread, whose error display shows it.
+    const auto blocks = dev.blocks;
+    const auto records = dev.records;
+    const auto slots = dev.slots;
+    const auto devices = dev.devices;
+    std::exception_ptr escaped;
+    try {
+        discovery_.DiscoverDevices();
+    } catch (...) {
+        escaped = std::current_exception();
+        dev.newTable = dev.table;
+        dev.blocks = blocks;
+        dev.records = records;
+        dev.slots = slots;
+        dev.devices = devices;
+    }
     dev.PollPaused.store(0);
     dev.DetectDone.store(1);
     pollWake_.Notify();
+    // The main thread may have let its follow-up timer rest meanwhile: a
+    // hand-over wakes it to apply the result (an empty one when the search
+    // has nothing to show).
+    if (escaped) {
+        queue_.RunSync([escaped] { std::rethrow_exception(escaped); });
+    } else {
+        queue_.RunSync([] {});
+    }
     return true;
+}
+
+bool Engine::FollowUpIdle() const {
+    const DeviceState& dev = state_.devices;
+    return dev.DetectCountdown == 0 && dev.DetectRequest.load() == 0 &&
+           dev.DetectDone.load() == 0 && dev.PollPaused.load() == 0 &&
+           dev.DetectionRunning.load() == 0;
 }
 
 void Engine::DetectLoop() {
     while (!terminate_.load()) {
         if (!RunDetectionPass()) {
-            detectWake_.Wait(kDetectIdleMs);
+            detectWake_.Wait(kIdleSafetyNetMs);
         }
     }
 }
 
 void Engine::PollLoop() {
     state_.poll.PollBusy.store(0);
+    auto servable = [this] {
+        return !state_.devices.PollPaused.load() &&
+               (state_.poll.PollRequest.load() & kServedRequests) != 0;
+    };
     while (!terminate_.load()) {
-        if (!state_.devices.PollPaused.load() &&
-            (state_.poll.PollRequest.load() & kServedRequests) != 0) {
+        if (servable()) {
             queue_.RunSync([this] { poller_.ServeRequest(); });
         }
-        pollWake_.Wait(kPollPassMs);
+        pollWake_.Wait(servable() ? kPollPassMs : kIdleSafetyNetMs);
     }
 }
 
 void Engine::MailLoop() {
     while (!terminate_.load()) {
-        if (state_.MailFlags.load() != 0) {
+        if (state_.MailFlags.load() != 0 || (mailDue_ && mailDue_())) {
             queue_.RunSync([this] {
                 if (mailService_) {
                     mailService_();
                 }
             });
         }
-        mailWake_.Wait(kMailPassMs);
+        // With nothing queued the thread sleeps until it is woken (a request,
+        // news of the mail worker). A mail waiting for its retry is looked at
+        // about once a second: the retry's time is the clock's, which need
+        // not run at the pace of this wait.
+        std::uint32_t wait = kIdleSafetyNetMs;
+        if (state_.MailFlags.load() != 0) {
+            wait = kMailPassMs;
+        } else if (mailSleepMs_) {
+            const std::uint32_t untilDue = mailSleepMs_();
+            if (untilDue != std::numeric_limits<std::uint32_t>::max()) {
+                wait = std::clamp(untilDue, kMailPassMs, kMailRetryLookMs);
+            }
+        }
+        mailWake_->Wait(wait);
     }
 }
 
@@ -276,8 +333,15 @@ void Engine::Timer3Tick() {
         return;
     }
     Request(static_cast<std::uint8_t>(ReqSmartData |
-                                      (state_.smartThresholdsRead ? 0 : ReqSmartThresholds)));
+                                      (state_.smart.thresholdsValid ? 0 : ReqSmartThresholds)));
     state_.SmartCountdown = kSmartRefreshTicks;
+}
+
+void Engine::ReadSmart(std::uint8_t feature) {
+    const bool ran = smartReader_.ReadSmartPass(feature).ran;
+    if (ran && feature == kSmartReadData && state_.CurrentPage == kSmartPage) {
+        frontEnd_.SmartDataRead();
+    }
 }
 
 void Engine::Timer4Tick() {
@@ -300,11 +364,8 @@ int Engine::DiscoverAndPollOnce() {
     return found;
 }
 
-void Engine::DetectEventsNow(std::uint8_t changedMask) {
-    if (!logEvents_) {
-        return;
-    }
-    const EventLogServices services{
+EventLogServices Engine::LogServices() {
+    return EventLogServices{
         .devices = state_.devices,
         .flags = state_.flags,
         .clock = services_.clock,
@@ -315,7 +376,17 @@ void Engine::DetectEventsNow(std::uint8_t changedMask) {
         .lineAdded = [this](const std::string& line) { frontEnd_.LogLineAdded(line); },
         .appTitle = kAppTitle,
     };
-    DetectEvents(state_.log, services, changedMask);
+}
+
+void Engine::DetectEventsNow(std::uint8_t changedMask) {
+    if (!logEvents_) {
+        return;
+    }
+    DetectEvents(state_.log, LogServices(), changedMask);
+}
+
+void Engine::AddLogLines(const std::vector<std::string>& lines) {
+    AppendLogLines(state_.log, LogServices(), lines);
 }
 
 }  // namespace raid

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/device_change_follow_up.h"
@@ -21,6 +22,7 @@
 #include "maintenance/firmware_image.h"
 #include "maintenance/firmware_upgrade.h"
 #include "maintenance/last_panel_text.h"
+#include "maintenance/smart_reader.h"
 #include "maintenance/spi_flash_access.h"
 #include "monitor/mail_request.h"
 #include "monitor/status_poll.h"
@@ -77,6 +79,10 @@ class Engine {
     void Timer3Tick();  // 1000 ms: SMART refresh pacing
     void Timer4Tick();  // 500 ms: device-change follow-up
     bool Timer2Enabled() const { return timer2Enabled_; }
+    // Timer4 has nothing to follow up: no device-change countdown, no
+    // discovery asked for, running or waiting to be applied. A front end may
+    // then let Timer4 rest until the next device change or hand-over.
+    bool FollowUpIdle() const;
     bool Timer3Enabled() const { return timer3Enabled_; }
 
     // A device-change notification from the platform (main thread).
@@ -88,6 +94,24 @@ class Engine {
 
     // Served on the main thread when the mail thread finds MailFlags set.
     void SetMailService(std::function<void()> service) { mailService_ = std::move(service); }
+    // Asked by the mail thread on every pass (on that thread): whether the
+    // service has work even though MailFlags is clear. Set before Start.
+    // `due`: work besides MailFlags waits; `sleepMs`: how long the mail thread
+    // may sleep before it must look again (a retry's time).
+    void SetMailDue(std::function<bool()> due, std::function<std::uint32_t()> sleepMs = {}) {
+        mailDue_ = std::move(due);
+        mailSleepMs_ = std::move(sleepMs);
+    }
+    // Any thread, also after the engine is gone: the mail thread looks again.
+    std::function<void()> MailWaker() const {
+        return [weak = std::weak_ptr<Wakeup>(mailWake_)] {
+            if (auto wake = weak.lock()) {
+                wake->Notify();
+            }
+        };
+    }
+    // Lines that are logged between passes, added to today's log and saved.
+    void AddLogLines(const std::vector<std::string>& lines);
     // Let the window handle pending events during long device work.
     void SetMessagePump(std::function<void()> pump);
     // The lock that keeps other processes of ours off an enclosure while we
@@ -104,8 +128,10 @@ class Engine {
 
     CommandChannel& channel() { return channel_; }
     StatusPoller& poller() { return poller_; }
+    SmartReader& smartReader() { return smartReader_; }
     DeviceChangeFollowUp& followUp() { return followUp_; }
     AppState& state() { return state_; }
+    Clock& clock() { return services_.clock; }
 
     static constexpr const char* kUpgradeRunning = "Firmware is upgrading, please wait a moment.";
 
@@ -114,6 +140,8 @@ class Engine {
     void PollLoop();
     void MailLoop();
     void DetectEventsNow(std::uint8_t changedMask);
+    EventLogServices LogServices();
+    void ReadSmart(std::uint8_t feature);
     void StopThreads();
 
     AppState& state_;
@@ -123,10 +151,13 @@ class Engine {
     CommandChannel channel_;
     LastPanelText panels_;
     SpiFlashAccess flash_;
+    SmartReader smartReader_;
     Discovery discovery_;
     StatusPoller poller_;
     DeviceChangeFollowUp followUp_;
     std::function<void()> mailService_;
+    std::function<bool()> mailDue_;
+    std::function<std::uint32_t()> mailSleepMs_;
     std::function<void()> pump_;
 
     bool timer2Enabled_ = false;
@@ -136,7 +167,7 @@ class Engine {
     std::atomic<bool> terminate_{false};
     Wakeup detectWake_;
     Wakeup pollWake_;
-    Wakeup mailWake_;
+    std::shared_ptr<Wakeup> mailWake_ = std::make_shared<Wakeup>();
     std::thread detectThread_;
     std::thread pollThread_;
     std::thread mailThread_;

@@ -25,8 +25,17 @@ class FrontEnd {
     virtual void RedrawStatus(std::uint8_t /*changedMask*/, bool /*full*/) {}
     // The SMART page's countdown label.
     virtual void SetSmartLabel(const std::string& /*text*/) {}
+    // A SMART data pass ran while the SMART page is shown: rebuild its table.
+    virtual void SmartDataRead() {}
     // Every line the event log gains.
     virtual void LogLineAdded(const std::string& /*line*/) {}
+    // Every status poll that ran to its end, whether or not anything changed.
+    virtual void PollDone() {}
+    // The mail's progress texts for status-bar panels 2 and 3 ("Email=2",
+    // "Connect", "Mail is Sending...", "Send mail Success!").
+    virtual void SetMailStatus(int /*panel*/, const std::string& /*text*/) {}
+    // A notification mail could not be sent, waits or was given up.
+    virtual void MailProblem(const std::string& /*text*/) {}
 };
 
 }  // namespace raid

@@ -1,6 +1,7 @@
 #include "app/main_thread_queue.h"
 
 #include <chrono>
+#include <exception>
 
 namespace raid {
 
@@ -38,13 +39,24 @@ void MainThreadQueue::RunPending() {
             item = pending_.front();
             pending_.pop_front();
         }
-        item->work();
+        // Work that throws still releases its worker; the exception goes on
+        // to the front end's error display, and the work behind it waits for
+        // the next call.
+        std::exception_ptr escaped;
+        try {
+            item->work();
+        } catch (...) {
+            escaped = std::current_exception();
+        }
         {
             std::lock_guard lock(mutex_);
             item->done = true;
-            item->ran = true;
+            item->ran = escaped == nullptr;
         }
         workDone_.notify_all();
+        if (escaped) {
+            std::rethrow_exception(escaped);
+        }
     }
 }
 

@@ -23,11 +23,13 @@ class MainThreadQueue {
         : notifyMain_(std::move(notifyMain)), mainThread_(std::this_thread::get_id()) {}
 
     // Worker side. True once `work` has run on the main thread; false when the
-    // queue was closed before it ran. Called on the main thread itself (a
-    // one-shot run without workers), the work runs at once.
+    // queue was closed before it ran or the work ended by an exception. Called
+    // on the main thread itself (a one-shot run without workers), the work
+    // runs at once.
     bool RunSync(std::function<void()> work);
 
-    // Main thread: runs everything that is waiting.
+    // Main thread: runs everything that is waiting. An exception that escapes
+    // a work item is passed on once its worker has been released.
     void RunPending();
     // Main thread: waits up to `timeoutMs` for work (a main loop without a
     // window uses it); true when work is waiting.

@@ -11,10 +11,21 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
+    // The mail verb's words are its own: a value may look like an option.
+    if (options.verb == "mail") {
+        options.verbArgs.assign(argv + 2, argv + argc);
+        return options;
+    }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
-        options.verb != "firmware") {
+        options.verb != "schedule" && options.verb != "smart" && options.verb != "firmware") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "--help") {
+            options.help = true;
+            return options;
+        }
     }
     int first = 2;
     if (options.verb == "firmware") {
@@ -40,23 +51,28 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             if (options.scenarioFile.empty()) {
                 options.error = "--simulate= needs a scenario file";
             }
-        } else if (arg == "--json" && options.verb == "status") {
+        } else if (arg == "--json" && (options.verb == "status" || options.verb == "smart")) {
             options.json = true;
-        } else if (options.verb == "firmware" &&
+        } else if (options.verb == "schedule") {
+            options.verbArgs.emplace_back(arg);
+        } else if ((options.verb == "smart" || options.verb == "firmware") &&
                    (arg == "--device" || arg.starts_with("--device="))) {
-            std::string_view value;
-            if (arg == "--device") {
-                value = i + 1 < argc ? std::string_view(argv[++i]) : std::string_view();
-            } else {
-                value = arg.substr(std::string_view("--device=").size());
+            std::string_view value = arg == "--device" ? std::string_view() : arg.substr(9);
+            if (arg == "--device" && i + 1 < argc) {
+                value = argv[++i];
             }
             if (value != "1" && value != "2") {
                 options.error = "--device takes 1 or 2";
             } else {
-                options.device = value == "1" ? 1 : 2;
+                options.device = value[0] - '0';
             }
         } else if (arg == "--yes" && options.action == "upgrade") {
             options.yes = true;
+        } else if (arg.starts_with("--metrics=") && options.verb == "monitor") {
+            options.metricsFile = std::string(arg.substr(std::string_view("--metrics=").size()));
+            if (options.metricsFile.empty()) {
+                options.error = "--metrics= needs a file";
+            }
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

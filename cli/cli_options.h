@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace raid::cli {
 
@@ -9,12 +10,14 @@ struct CliOptions {
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
-    // firmware check|upgrade FILE [--device 1|2] [--yes]
-    std::string action;
-    std::string file;
-    int device = 1;
-    bool yes = false;
-    std::string error;  // set when the arguments are not understood
+    bool help = false;                  // VERB --help
+    std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail)
+    std::string action;                 // firmware: check or upgrade
+    std::string file;                   // firmware: the image file
+    int device = 0;                     // smart, firmware --device 1|2; 0: not given
+    bool yes = false;                   // firmware upgrade --yes: without asking
+    std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll
+    std::string error;                  // set when the arguments are not understood
 };
 
 CliOptions ParseCli(int argc, const char* const* argv);
@@ -22,8 +25,14 @@ CliOptions ParseCli(int argc, const char* const* argv);
 inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli monitor [--simulate[=scenario.json]] [--metrics=FILE]\n"
+    "       raidcli smart   [--simulate[=scenario.json]] [--device 1|2] [--json]\n"
+    "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
+    "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
+    "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"
     "       raidcli firmware check   FILE [--device 1|2] [--simulate[=scenario.json]]\n"
-    "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=scenario.json]]\n";
+    "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=scenario.json]]\n"
+    "       raidcli mail    show | set OPTIONS | test\n"
+    "       raidcli --help | --version\n";
 
 }  // namespace raid::cli

@@ -3,13 +3,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
+#include "app/app_state.h"
 #include "app/platform.h"
 #include "app/run_wiring.h"
+#include "cli/cli_help.h"
 #include "cli/cli_options.h"
 #include "cli/firmware_command.h"
+#include "cli/mail_command.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
+#include "cli/schedule_command.h"
+#include "cli/smart_command.h"
 #include "cli/status_command.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
@@ -33,7 +39,19 @@ int main(int argc, char** argv) {
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
 
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("raidcli %s\n", raid::kVersionText);
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        std::fputs(raid::cli::kUsage, stdout);
+        return 0;
+    }
     const raid::cli::CliOptions options = raid::cli::ParseCli(argc, argv);
+    if (options.help) {
+        std::fputs(raid::cli::VerbHelp(options.verb).c_str(), stdout);
+        return 0;
+    }
     if (!options.error.empty()) {
         std::fprintf(stderr, "raidcli: %s\n%s", options.error.c_str(), raid::cli::kUsage);
         return 2;
@@ -56,14 +74,23 @@ int main(int argc, char** argv) {
         return raid::cli::RunFirmware(made.platform, clock,
                                       {.action = options.action,
                                        .file = options.file,
-                                       .device = options.device,
+                                       .device = options.device == 0 ? 1 : options.device,
                                        .yes = options.yes});
     }
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
     }
+    if (options.verb == "schedule") {
+        return raid::cli::RunSchedule(made.platform, clock, options.verbArgs);
+    }
+    if (options.verb == "mail") {
+        return raid::cli::RunMail(options.verbArgs, made.platform, clock);
+    }
+    if (options.verb == "smart") {
+        return raid::cli::RunSmart(made.platform, clock, options.json, options.device);
+    }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =
         raid::RunDeviceChanges(made.platform, options.simulate, WatchDeviceChanges);
-    return raid::cli::RunMonitor(made.platform, clock, *changes);
+    return raid::cli::RunMonitor(made.platform, clock, *changes, options.metricsFile);
 }

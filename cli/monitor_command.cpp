@@ -1,9 +1,8 @@
 #include "cli/monitor_command.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,10 +10,17 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/headless_loop.h"
+#include "app/mail_run.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
+#include "cli/main_loop.h"
+#include "maintenance/smart_table.h"
 #include "monitor/event_log.h"
+#include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
+#include "monitor/whole_file.h"
+#include "notify/settings_folder.h"
 
 namespace raid::cli {
 namespace {
@@ -22,7 +28,8 @@ namespace {
 // The console "window": prints what a user of the window would see change.
 class MonitorFrontEnd final : public FrontEnd {
   public:
-    explicit MonitorFrontEnd(AppState& state) : state_(state) {}
+    MonitorFrontEnd(AppState& state, std::string metricsFile)
+        : state_(state), metricsFile_(std::move(metricsFile)) {}
 
     void SetStatusText(const std::string& text, bool visible) override {
         if (visible && text != " " && text != lastStatus_) {
@@ -44,28 +51,78 @@ class MonitorFrontEnd final : public FrontEnd {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    void PollDone() override {
+        if (metricsFile_.empty()) {
+            return;
+        }
+        MetricsExtras extras;
+        extras.smartHealth = [this](std::size_t slot, int drive) -> std::optional<std::uint16_t> {
+            const auto bay = static_cast<std::size_t>(drive);
+            if (slot >= kSmartDevices || bay >= kSmartDrives) {
+                return std::nullopt;
+            }
+            const SmartStore& smart = state_.smart;
+            const SmartTable table = BuildSmartTable(
+                smart.data[slot][bay], smart.thresholds[slot][bay], smart.sectorWord[slot][bay]);
+            if (table.rows.empty()) {
+                return std::nullopt;  // not read (yet), or no drive
+            }
+            if (table.overallText == " Error ") {
+                return 2;
+            }
+            return table.overallText == " Warning " ? 1 : 0;
+        };
+        const std::string text = MetricsText(state_.devices, state_.poll, extras);
+        const std::string error = ReplaceWholeFile(metricsFile_, text, 0644);
+        // Said once, and again only when it changes: a full disk must not
+        // flood the journal every five seconds.
+        if (error != lastMetricsError_ && !error.empty()) {
+            std::fprintf(stderr, "The metrics file could not be written: %s\n", error.c_str());
+        }
+        lastMetricsError_ = error;
+    }
+    void SetMailStatus(int panel, const std::string& text) override {
+        if (panel == 3) {
+            std::printf("[mail] %s\n", text.c_str());
+            std::fflush(stdout);
+        }
+    }
+    void MailProblem(const std::string& text) override {
+        std::fprintf(stderr, "[mail] %s\n", text.c_str());
+    }
 
   private:
     AppState& state_;
+    std::string metricsFile_;
+    std::string lastMetricsError_;
     std::string lastStatus_;
 };
 
-struct Ticker {
-    std::uint32_t intervalMs;
-    std::uint64_t due;
+// Prints every notification request before the dispatch turns it into a mail.
+class PrintingMailSink final : public MailRequestSink {
+  public:
+    explicit PrintingMailSink(MailRequestSink& next) : next_(next) {}
+    void RequestMailNotification(std::uint8_t kind, std::uint8_t device,
+                                 std::uint8_t port) override {
+        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", kind, device,
+                    port);
+        std::fflush(stdout);
+        next_.RequestMailNotification(kind, device, port);
+    }
+
+  private:
+    MailRequestSink& next_;
 };
 
 }  // namespace
 
-int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
-    // Signals are taken synchronously by the main loop; the workers started
-    // below inherit the mask and never see them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    if (int rc = pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr); rc != 0) {
-        std::fprintf(stderr, "cannot block signals: %s\n", std::strerror(rc));
+int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
+               const std::string& metricsFile) {
+    // Signals are taken by the main loop; the workers started below inherit
+    // the mask and never see them.
+    MainLoopWaiter waiter;
+    if (std::string error; !waiter.Open(error)) {
+        std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
 
@@ -73,50 +130,39 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
     state.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
     ConsoleDialogs dialogs;
     ConsoleStatus status;
-    RecordingMailSink mail(clock, [](const MailRequest& r) {
-        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", r.kind,
-                    r.device, r.port);
-        std::fflush(stdout);
-    });
-    MonitorFrontEnd frontEnd(state);
+    MonitorFrontEnd frontEnd(state, metricsFile);
+    MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsFolder());
+    PrintingMailSink mail(mailRun.dispatcher());
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
-                  frontEnd, {});
+                  frontEnd, [&waiter] { waiter.Wake(); });
     if (platform.lock) {
         engine.SetEnclosureLock(*platform.lock);
     }
-    std::printf("Monitoring; event log folder %s (Ctrl+C ends)\n", state.log.logFolder.c_str());
+    std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
+                state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
     std::fflush(stdout);
+    mailRun.Connect(engine);
     engine.Start();
 
-    const std::uint64_t start = clock.NowMs();
-    Ticker timer2{5000, start + 5000};
-    Ticker timer3{1000, start + 1000};
-    Ticker timer4{500, start + 500};
-    const timespec noWait{0, 0};
+    // An exception that escapes the engine is reported and monitoring goes
+    // on, as the window's error display lets the window go on.
+    HeadlessLoop loop(
+        engine, clock,
+        [](const std::string& error) {
+            std::fprintf(stderr, "raidcli: %s\n", error.c_str());
+            std::fflush(stderr);
+        },
+        [&waiter, &changes](std::uint64_t ms) {
+            return waiter.Wait(ms, changes.WaitDescriptor());
+        });
     for (;;) {
-        const int sig = sigtimedwait(&stopSignals, nullptr, &noWait);
-        if (sig == SIGINT || sig == SIGTERM) {
+        const int events = changes.TakeEvents();
+        const std::uint32_t ask = changes.AskEveryMs();
+        if (loop.RunPass(events, ask != 0 ? ask : UINT64_MAX)) {
             break;
         }
-        for (int n = changes.TakeEvents(); n > 0; --n) {
-            engine.DeviceChanged();
-        }
-        const std::uint64_t now = clock.NowMs();
-        auto fire = [now](Ticker& t, auto&& tick) {
-            if (now >= t.due) {
-                t.due = now + t.intervalMs;
-                tick();
-            }
-        };
-        fire(timer4, [&] { engine.Timer4Tick(); });
-        fire(timer2, [&] { engine.Timer2Tick(); });
-        fire(timer3, [&] { engine.Timer3Tick(); });
-        const std::uint64_t next = std::min({timer2.due, timer3.due, timer4.due});
-        const std::uint64_t wait = next > now ? std::min<std::uint64_t>(next - now, 100) : 0;
-        engine.queue().WaitForWork(static_cast<std::uint32_t>(wait));
-        engine.queue().RunPending();
     }
 
     std::printf("Stopping.\n");

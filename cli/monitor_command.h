@@ -1,13 +1,17 @@
 #pragma once
 
+#include <string>
+
 #include "app/platform.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
 
 namespace raid::cli {
 
-// Runs the engine headless until SIGINT or SIGTERM: writes the event log,
+// Runs the engine headless until SIGINT, SIGTERM or SIGHUP: writes the event log,
 // prints each new log line and each mail request. Returns the exit code.
-int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes);
+// With `metricsFile` set, the Prometheus text file is replaced after every poll.
+int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
+               const std::string& metricsFile = {});
 
 }  // namespace raid::cli

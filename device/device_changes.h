@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace raid {
 
 // "Something was plugged in or out": the platform's device notifications,
@@ -9,6 +11,12 @@ class DeviceChanges {
     virtual ~DeviceChanges() = default;
     // How many notifications arrived since the last call; never blocks.
     virtual int TakeEvents() = 0;
+
+    // How a main loop learns of notifications without waking for nothing: a
+    // descriptor that turns readable when some wait (-1: none), else how often
+    // TakeEvents must be asked (0: no notification can come any more).
+    virtual int WaitDescriptor() const { return -1; }
+    virtual std::uint32_t AskEveryMs() { return 0; }
 };
 
 // For runs that watch nothing (a static build, a one-shot report).

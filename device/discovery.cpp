@@ -35,14 +35,6 @@ bool Recognised(const ControllerBlock& block) {
     return !(block[kFamily + 1] == 0 && (block[kFamily] == 0x50 || block[kFamily] == 0x05));
 }
 
-bool DrivesSwapped(const ControllerBlock& block) {
-    if (block[kFirmware] == 0x14 && block[kFirmware + 1] == 0x04 && block[kFirmware + 2] == 0x03) {
-        return false;
-    }
-    const std::uint8_t b = block[kFirmware + 3];
-    return !(b == 0 || (b & 0x10) != 0);
-}
-
 }  // namespace
 
 Discovery::Discovery(CommandChannel& channel, Transport& transport, DiskCatalog& catalog,
@@ -222,7 +214,7 @@ Discovery::ProbeResult Discovery::ProbeOne(std::uint8_t disk, std::size_t index)
     } else {
         NameFromInquiry(disk, block);
     }
-    slot.drivesSwapped = DrivesSwapped(block);
+    slot.drivesSwapped = DrivesSwappedByFirmware(block);
     slot.envRefresh = block[kEnvA] == 0 && block[kEnvB] == 0;
 
     QueryHybrid(slot);

@@ -13,6 +13,8 @@ constexpr std::size_t kBackupPeriod = 0x83;
 constexpr std::size_t kBackupValid = 0x86;
 constexpr std::size_t kBackupWeeks = 0x87;
 
+constexpr std::size_t kFirmwareVersion = 46;  // of the processed block
+
 constexpr std::size_t kRawMode = 0x50;
 constexpr std::size_t kEntryA = 0x54;
 constexpr std::size_t kEntryB = 0xA0;
@@ -82,6 +84,15 @@ std::uint8_t RaidModeOfRaw(std::uint8_t raw) {
         default:
             return kModeBypass;
     }
+}
+
+bool DrivesSwappedByFirmware(ReplyView block) {
+    if (block[kFirmwareVersion] == 0x14 && block[kFirmwareVersion + 1] == 0x04 &&
+        block[kFirmwareVersion + 2] == 0x03) {
+        return false;
+    }
+    const std::uint8_t b = block[kFirmwareVersion + 3];
+    return !(b == 0 || (b & 0x10) != 0);
 }
 
 void DecodeControllerInfo(ReplyView reply, MonitorSlot& slot, RaidStatus& record,

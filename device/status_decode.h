@@ -23,6 +23,10 @@ std::uint8_t RaidModeOfRaw(std::uint8_t raw);
 void DecodeControllerInfo(ReplyView reply, MonitorSlot& slot, RaidStatus& record,
                           bool applySettingPending);
 
+// Whether the firmware of a processed controller-information block (its
+// version bytes at 46-49) reports HDD1 in the second drive entry.
+bool DrivesSwappedByFirmware(ReplyView block);
+
 enum class DriveInfoDecode { Poll, Discovery };
 
 // The drive-information reply into the record. Discovery copies model,

@@ -29,6 +29,8 @@ struct PollState {
     // The slot the window shows, and whether the window is switching it.
     std::uint8_t shownSlot = 0;
     bool switchingDevice = false;
+    // When each slot last answered a whole status poll (wall seconds, 0: never).
+    std::array<std::int64_t, 2> lastPollSuccessAt{};
 };
 
 }  // namespace raid

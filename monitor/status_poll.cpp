@@ -9,6 +9,29 @@ namespace {
 constexpr std::uint32_t kCommandPauseMs = 200;
 constexpr std::uint8_t kMaxFailCount = 10;
 
+// Clears a request (and its busy bit, for the requests that have one)
+// however its work ends: work that throws is reported by the front end's
+// error display, and the next request of the same kind must not be held back
+// for ever by a busy bit nobody clears.
+class RequestServed {
+  public:
+    RequestServed(PollState& poll, std::uint8_t bit, bool hasBusyBit)
+        : poll_(poll), bit_(bit), hasBusyBit_(hasBusyBit) {}
+    ~RequestServed() {
+        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit_));
+        if (hasBusyBit_) {
+            poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit_));
+        }
+    }
+    RequestServed(const RequestServed&) = delete;
+    RequestServed& operator=(const RequestServed&) = delete;
+
+  private:
+    PollState& poll_;
+    std::uint8_t bit_;
+    bool hasBusyBit_;
+};
+
 }  // namespace
 
 StatusPoller::StatusPoller(CommandChannel& channel, Transport& transport, Clock& clock,
@@ -31,18 +54,25 @@ void StatusPoller::ServeRequest() {
             return;  // still running further up the stack; the request stays
         }
         poll_.PollBusy.fetch_or(bit);
+        const RequestServed served(poll_, bit, true);
         work();
-        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit));
-        poll_.PollBusy.fetch_and(static_cast<std::uint8_t>(~bit));
     };
     auto unguarded = [this](std::uint8_t bit, const std::function<void()>& work) {
+        const RequestServed served(poll_, bit, false);
         if (work) {
             work();
         }
-        poll_.PollRequest.fetch_and(static_cast<std::uint8_t>(~bit));
     };
     if (pending & ReqStatusPoll) {
-        guarded(ReqStatusPoll, [this] { PollStatus(); });
+        guarded(ReqStatusPoll, [this] {
+            try {
+                PollStatus();
+            } catch (...) {
+                // Timers and device changes wait while a poll runs.
+                poll_.StatusPollRunning.store(0);
+                throw;
+            }
+        });
     } else if (pending & ReqApplySetting) {
         guarded(ReqApplySetting, [this] { ApplyQueuedSetting(); });
     } else if (pending & ReqScanCommand) {
@@ -124,6 +154,9 @@ void StatusPoller::PollStatus() {
     if (changedMask != 0 && hooks_.redraw) {
         hooks_.redraw(changedMask);
     }
+    if (hooks_.pollDone) {
+        hooks_.pollDone();
+    }
     poll_.StatusPollRunning.store(0);
     Trace(0, "5x," + counter);
 }
@@ -131,6 +164,11 @@ void StatusPoller::PollStatus() {
 StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
     if (slot >= devices_.table.count || !poll_.slotChecked[slot].load() ||
         slot == flags_.flashTargetIndex.load()) {
+        return SlotOutcome::Skipped;
+    }
+    // A table entry holds four bits of disk number, the records cover 0-9:
+    // an entry beyond them has no record to fill and no disk to address.
+    if (devices_.table.Disk(slot) >= kMaxDisks) {
         return SlotOutcome::Skipped;
     }
     if (flags_.StartupPass.load()) {
@@ -149,7 +187,10 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
 
     ReplySector reply{};
     CommandStatus result = kStatusOk;
-    if (state.envRefresh || state.buzzerChanged) {
+    // The schedule bytes (period, time left) come only with the controller
+    // information: an enclosure that keeps a schedule but reports no fan would
+    // otherwise never show a new period or a running countdown.
+    if (state.envRefresh || state.buzzerChanged || (state.features & kFeatureBackup) != 0) {
         Trace(0, "1y," + counter);
         const auto sent = SendPaced(CmdGetControllerInfo, reply);
         if (!sent) {
@@ -220,6 +261,7 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
         return SlotOutcome::Failed;
     }
     state.failCount = 0;
+    poll_.lastPollSuccessAt[slot] = clock_.WallSeconds();
     return SlotOutcome::Changed;
 }
 

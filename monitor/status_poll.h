@@ -23,6 +23,7 @@ struct PollHooks {
     std::function<std::string()> timeText;  // the current date and time, "c" format
     std::function<void()> readSmartThresholds;
     std::function<void()> readSmartData;
+    std::function<void()> pollDone;  // every completed status poll, last
 };
 
 // The status poll and the other requests of the polling thread, all run on

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need. Only packages
 # that are missing are installed, so a second run costs nothing.
-# Usage: scripts/install-deps.sh [build|test|e2e]...
+# Usage: scripts/install-deps.sh [build|test|package|e2e]...
 #   build: compilers and libraries (always installed)
-#   test:  what the window tests need besides
+#   test:  what the window and mail tests need besides
+#   package: the Debian package's checkers (lintian, desktop-file-validate,
+#          appstreamcli)
 #   e2e:   the end-to-end test in a qemu guest (qemu, nbdkit and its plugin
 #          header, a static busybox for the guest, python3 and strip for the
 #          host side; the guest kernel is downloaded by the test itself)
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          nlohmann-json3-dev libudev-dev qt6-base-dev qt6-svg-dev libgl-dev
-          fonts-liberation2)
+          nlohmann-json3-dev libudev-dev libssl-dev qt6-base-dev qt6-svg-dev libgl-dev
+          fonts-liberation2 txt2man)
 for group in "${@:-build}"; do
   case "$group" in
     build) ;;
-    test) packages+=(xvfb xauth) ;;
+    test) packages+=(xvfb xauth python3-aiosmtpd openssl) ;;
+    package) packages+=(lintian desktop-file-utils appstream dpkg-dev) ;;
     e2e) packages+=(qemu-system-x86 nbdkit nbdkit-plugin-dev busybox-static python3 binutils) ;;
-    *) echo "install-deps.sh: unknown group '$group' (build, test, e2e)" >&2; exit 2 ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, test, package, e2e)" >&2; exit 2 ;;
   esac
 done
 

@@ -14,3 +14,8 @@ bash scripts/install-deps.sh "${groups[@]}"
 cmake --preset sanitize
 cmake --build --preset sanitize
 ctest --preset sanitize "$@"
+
+# A full run (no ctest arguments) also builds and checks the Debian package.
+if [ $# -eq 0 ] && [ "$(uname -s)" = Linux ]; then
+  bash scripts/check-package.sh
+fi

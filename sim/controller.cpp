@@ -15,12 +15,37 @@ constexpr char kSecondTail[] = "_PORTMULTIPLIER_";
 constexpr std::size_t kSignatureSize = 16;
 constexpr std::size_t kTailAt = 496;
 constexpr std::size_t kStatusAt = 48;
+constexpr std::size_t kEchoCodeAt = 76;
+constexpr std::size_t kEchoArgAt = 77;
 constexpr std::size_t kFlashTypeAt = 149;
+constexpr std::uint64_t kMsPerCount = 10'000;  // one step of the backup count
+constexpr std::uint64_t kCountsPerWeek = 60'480;
+constexpr std::uint64_t kMsPerHour = 3'600'000;
 
 void Sign(Sector& reply, SignatureKind kind) {
     const bool first = kind == SignatureKind::First;
     std::memcpy(reply.data(), first ? kFirstHead : kSecondHead, kSignatureSize);
     std::memcpy(reply.data() + kTailAt, first ? kFirstTail : kSecondTail, kSignatureSize);
+}
+
+// When the count of a schedule's bytes runs out, from `atMs` on.
+std::uint64_t DueFrom(const BackupConfig& b, std::uint64_t atMs) {
+    return atMs + (b.weeks * kCountsPerWeek + b.count) * kMsPerCount;
+}
+
+// How far a task over [startMs, endMs) has come through `total` sectors.
+std::uint64_t Linear(std::uint64_t total, std::uint64_t startMs, std::uint64_t endMs,
+                     std::uint64_t nowMs) {
+    if (nowMs <= startMs) {
+        return 0;
+    }
+    if (nowMs >= endMs) {
+        return total;
+    }
+    // Split the product so a 48-bit capacity times a long span cannot overflow.
+    const std::uint64_t span = endMs - startMs;
+    const std::uint64_t done = nowMs - startMs;
+    return total / span * done + total % span * done / span;
 }
 
 bool InWindow(const FaultConfig& fault, std::uint64_t nowMs) {
@@ -56,6 +81,31 @@ bool Covers(const FaultConfig& fault, const ReceivedFrame* frame) {
     return range && *fault.address >= range->first && *fault.address - range->first < range->second;
 }
 
+// Relay arguments: ATA command, bay, quarter (fetches only).
+bool ArgumentsMatch(const FaultConfig& fault, std::uint8_t code,
+                    const std::array<std::uint8_t, 3>* args) {
+    if (!fault.ata && !fault.bay && !fault.part) {
+        return true;
+    }
+    if (args == nullptr || (code != CmdAtaIssue && code != CmdAtaFetch)) {
+        return false;
+    }
+    return (!fault.ata || *fault.ata == (*args)[0]) && (!fault.bay || *fault.bay == (*args)[1]) &&
+           (!fault.part || (code == CmdAtaFetch && *fault.part == (*args)[2]));
+}
+
+void MergeAttributes(std::vector<SmartAttribute>& into, const std::vector<SmartAttribute>& from) {
+    for (const SmartAttribute& attribute : from) {
+        auto it = std::find_if(into.begin(), into.end(),
+                               [&](const SmartAttribute& a) { return a.id == attribute.id; });
+        if (it != into.end()) {
+            *it = attribute;
+        } else if (into.size() < 30) {
+            into.push_back(attribute);
+        }
+    }
+}
+
 }  // namespace
 
 void FillDiskContent(std::uint32_t lba, std::span<std::uint8_t, 512> out) {
@@ -88,6 +138,9 @@ Controller::Controller(const EnclosureConfig& config)
         config.controller.capacity.value_or(DerivedArrayCapacity(config.raidMode, config.drives));
     state_.buzzer = config.controller.buzzer;
     state_.backup = config.controller.backup;
+    if (state_.backup) {
+        state_.backupDueMs = DueFrom(*state_.backup, 0);
+    }
     if (flash_.size() > kFlashTypeAt) {
         flash_.contents()[kFlashTypeAt] = config.controller.flashType;
     }
@@ -170,27 +223,31 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
         pending_.reset();
     } else if (frame.crcOk) {
         PendingReply reply;
+        const std::uint8_t code = frame.code();
         const std::uint8_t status = Execute(frame, nowMs, reply.sector);
         reply.sector[kStatusAt] = status;
-        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, frame.code(), nowMs, &frame)) {
+        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, code, nowMs, &frame)) {
             reply.sector[kStatusAt] = fault->status;
         }
-        if (frame.code() == CmdFlashRead) {
-            for (const FaultConfig* fault : Hits(FaultKind::FlipBit, frame.code(), nowMs, &frame)) {
+        for (const FaultConfig* fault : Hits(FaultKind::WrongEcho, code, nowMs, &frame)) {
+            reply.sector[kEchoCodeAt] = fault->echo[0];
+            reply.sector[kEchoArgAt] = fault->echo[1];
+        }
+        if (code == CmdFlashRead) {
+            for (const FaultConfig* fault : Hits(FaultKind::FlipBit, code, nowMs, &frame)) {
                 const std::uint32_t at = *fault->address - FlashRange(frame)->first;
                 reply.sector[kDataAt + at] ^= static_cast<std::uint8_t>(1u << (fault->bit & 7));
             }
         }
         Sign(reply.sector, config_.signature);
-        for (const FaultConfig* fault :
-             Hits(FaultKind::BadSignature, frame.code(), nowMs, &frame)) {
+        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, code, nowMs, &frame)) {
             reply.sector[fault->secondSignature ? kTailAt + kSignatureSize - 1 : 0] ^= 0x01;
         }
         reply.pollsLeft = 0;
-        for (const FaultConfig* fault : Hits(FaultKind::NoReply, frame.code(), nowMs, &frame)) {
+        for (const FaultConfig* fault : Hits(FaultKind::NoReply, code, nowMs, &frame)) {
             reply.pollsLeft = fault->polls;
         }
-        reply.failReads = !Hits(FaultKind::ReplyRead, frame.code(), nowMs, &frame).empty();
+        reply.failReads = !Hits(FaultKind::ReplyRead, code, nowMs, &frame).empty();
         record.status = reply.sector[kStatusAt];
         pending_ = reply;
     }
@@ -202,9 +259,14 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
 std::vector<const FaultConfig*> Controller::Hits(FaultKind kind, std::uint8_t code,
                                                  std::uint64_t nowMs, const ReceivedFrame* frame) {
     std::vector<const FaultConfig*> hits;
+    std::array<std::uint8_t, 3> args{};
+    if (frame != nullptr) {
+        args = frame->args();
+    }
     for (ActiveFault& fault : faults_) {
         const FaultConfig& f = fault.config;
-        if (f.kind != kind || (f.code && *f.code != code) || !InWindow(f, nowMs) ||
+        if (f.kind != kind || (f.code && *f.code != code) ||
+            !ArgumentsMatch(f, code, frame != nullptr ? &args : nullptr) || !InWindow(f, nowMs) ||
             !Covers(f, frame) || (fault.remaining && *fault.remaining == 0)) {
             continue;
         }
@@ -222,29 +284,62 @@ void Controller::Advance(std::uint64_t nowMs) {
         state_.taskStatus = kTaskNone;
         state_.rebuild.reset();
     }
+    AdvanceBackup(nowMs);
+}
+
+void Controller::AdvanceBackup(std::uint64_t nowMs) {
+    if (!state_.backup) {
+        return;
+    }
+    if (state_.backupEndMs) {
+        if (nowMs < *state_.backupEndMs) {
+            return;
+        }
+        EndBackup(*state_.backupEndMs);
+    }
+    const BackupConfig& b = *state_.backup;
+    if (b.period == 0 || nowMs < state_.backupDueMs) {
+        return;
+    }
+    // A backup copies one working drive onto the other: it waits while a
+    // rebuild runs or a bay is not a plain working member.
+    if (state_.rebuild || state_.drives[0].state != kStatePresent ||
+        state_.drives[1].state != kStatePresent) {
+        return;
+    }
+    state_.backupStartMs = nowMs;
+    state_.backupEndMs = nowMs + b.durationMs;
+    state_.drives[1].state = kStateBusy;
+    state_.taskStatus = kTaskRunning;
+}
+
+void Controller::EndBackup(std::uint64_t atMs) {
+    state_.backupEndMs.reset();
+    if (state_.drives[1].state == kStateBusy) {
+        state_.drives[1].state = kStatePresent;
+    }
+    state_.taskStatus = kTaskNone;
+    const BackupConfig& b = *state_.backup;
+    state_.backupDueMs = atMs + std::uint64_t{b.period} * b.unit * kMsPerHour;
 }
 
 std::uint64_t Controller::TaskPosition(std::uint64_t nowMs) const {
-    if (!state_.rebuild) {
-        return 0;
+    if (state_.rebuild) {
+        return Linear(state_.arrayCapacity, state_.rebuild->startMs, state_.rebuild->endMs, nowMs);
     }
-    const auto& r = *state_.rebuild;
-    if (nowMs <= r.startMs) {
-        return 0;
+    if (state_.backupEndMs) {
+        return Linear(state_.arrayCapacity, state_.backupStartMs, *state_.backupEndMs, nowMs);
     }
-    if (nowMs >= r.endMs) {
-        return state_.arrayCapacity;
-    }
-    // Split the product so a 48-bit capacity times a long span cannot overflow.
-    const std::uint64_t span = r.endMs - r.startMs;
-    const std::uint64_t done = nowMs - r.startMs;
-    const std::uint64_t whole = state_.arrayCapacity / span;
-    const std::uint64_t rest = state_.arrayCapacity % span;
-    return whole * done + rest * done / span;
+    return 0;
 }
 
 void Controller::Apply(const TimelineEvent& event) {
     const std::size_t drive = event.drive == 2 ? 1 : 0;
+    // A drive that changes, a rebuild or a new schedule stops a running backup.
+    if (state_.backupEndMs && event.kind != EventKind::TaskStatus &&
+        event.kind != EventKind::Enclosure) {
+        EndBackup(event.atMs);
+    }
     switch (event.kind) {
         case EventKind::DriveState: {
             DriveConfig& d = state_.drives[drive];
@@ -274,10 +369,19 @@ void Controller::Apply(const TimelineEvent& event) {
             break;
         case EventKind::Schedule:
             state_.backup = event.schedule;
+            state_.backupDueMs = DueFrom(event.schedule, event.atMs);
             break;
         case EventKind::TaskStatus:
             state_.taskStatus = event.taskStatus;
             break;
+        case EventKind::Smart: {
+            DriveConfig& d = state_.drives[drive];
+            if (d.smart.empty()) {
+                d.smart = HealthyAttributes();
+            }
+            MergeAttributes(d.smart, event.smart);
+            break;
+        }
         case EventKind::Enclosure:
             ResetLink();
             break;

@@ -56,6 +56,8 @@ struct BackupConfig {
     std::uint8_t weeks = 0;
     std::uint8_t unit = 24;  // hours per step, 5 bits
     std::array<std::uint8_t, 3> presets = {1, 7, 30};
+    // How long one backup keeps HDD2 busy once the count has run down.
+    std::uint32_t durationMs = 60'000;
     bool operator==(const BackupConfig&) const = default;
 };
 
@@ -91,6 +93,7 @@ enum class FaultKind {
     BadSignature,  // one signature of the pair is wrong
     FlipBit,       // a flash read answers with `bit` of the byte at `address` flipped
     Vanish,        // the enclosure disappears as the command arrives, unanswered
+    WrongEcho,     // reply bytes 76-77 carry `echo` instead of the relayed command
 };
 
 struct FaultConfig {
@@ -106,6 +109,12 @@ struct FaultConfig {
     // programmed, 4096 erased) covers this byte address.
     std::optional<std::uint32_t> address;
     std::uint8_t bit = 0;  // FlipBit
+    // Narrowing to ATA relay frames (0xB1 / 0xB2): the relayed ATA command,
+    // the bay (0 entry A, 1 entry B) and the quarter of a fetch (1-4).
+    std::optional<std::uint8_t> ata;
+    std::optional<std::uint8_t> bay;
+    std::optional<std::uint8_t> part;
+    std::array<std::uint8_t, 2> echo{};  // WrongEcho: bytes 76 and 77
     bool operator==(const FaultConfig&) const = default;
 };
 
@@ -134,6 +143,7 @@ enum class EventKind {
     Enclosure,   // the enclosure disappears (`appear` false) or appears
     Schedule,    // the backup bytes change to `schedule`
     TaskStatus,  // the array task status becomes `taskStatus`
+    Smart,       // `drive` reports `smart`: attributes replaced by ID, new ones appended
 };
 
 struct TimelineEvent {
@@ -149,6 +159,7 @@ struct TimelineEvent {
     bool appear = false;
     BackupConfig schedule;
     std::uint8_t taskStatus = kTaskNone;
+    std::vector<SmartAttribute> smart;
     bool operator==(const TimelineEvent&) const = default;
 };
 
@@ -170,8 +181,8 @@ LoadResult ParseScenario(std::string_view json);
 LoadResult LoadScenarioFile(const std::string& path);
 
 // The scenario the demo runs when no file is given: a rebuilding mirror on
-// disk 0 and a healthy stripe on disk 1, with a drive removal and a
-// disappearing enclosure later on.
+// disk 0 and a healthy stripe on disk 1, with a drive removal, a drive whose
+// reallocated sectors grow and a disappearing enclosure later on.
 Scenario DefaultScenario();
 
 }  // namespace raid::sim

@@ -19,6 +19,13 @@ class SimDeviceChanges final : public DeviceChanges {
         seen_ = now;
         return events;
     }
+    // The timeline is scenario time: asked often enough to stay well inside
+    // the 5-second follow-up, and not at all once no appearance is ahead.
+    std::uint32_t AskEveryMs() override {
+        return transport_.PresenceChangesAhead() ? kAskEveryMs : 0;
+    }
+
+    static constexpr std::uint32_t kAskEveryMs = 250;
 
   private:
     SimTransport& transport_;

@@ -229,6 +229,17 @@ std::uint64_t SimTransport::PresenceChanges() {
     return presenceChanges_;
 }
 
+bool SimTransport::PresenceChangesAhead() {
+    std::lock_guard lock(mutex_);
+    CatchUp();
+    for (std::size_t i = nextEvent_; i < timeline_.size(); ++i) {
+        if (timeline_[i].kind == EventKind::Enclosure) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool SimTransport::EnclosurePresent(std::uint8_t disk) {
     std::lock_guard lock(mutex_);
     CatchUp();

@@ -45,6 +45,8 @@ class SimTransport final : public Transport {
     // How many times an enclosure has appeared or disappeared so far (the
     // timeline caught up first): the simulated machine's device notifications.
     std::uint64_t PresenceChanges();
+    // Whether the timeline still holds an enclosure appearing or disappearing.
+    bool PresenceChangesAhead();
 
     // --- test hooks ---
     // Recording of reads and decoded commands is off until switched on.

@@ -70,6 +70,32 @@ TEST(DeviceChange, AChangeThatMovesNeitherCountRunsNoDiscovery) {
     EXPECT_EQ(rig.state.devices.DetectCountdown, 0);
 }
 
+// Timer4 may rest only while there is nothing to follow up: from a device
+// message to the applied discovery it must keep ticking.
+TEST(DeviceChange, FollowUpIsIdleOnlyBetweenAnAppliedDiscoveryAndTheNextMessage) {
+    EngineRig rig(sim::DefaultScenario(), {Volume("/")});
+    EXPECT_FALSE(rig.engine.FollowUpIdle());  // the start-up discovery is asked for
+    rig.StartUp();
+    EXPECT_TRUE(rig.engine.FollowUpIdle());
+
+    rig.catalog.SetVolumes({Volume("/"), Volume("/media/stick")});
+    rig.engine.DeviceChanged();
+    int busyTicks = 0;
+    while (!rig.state.devices.DetectRequest.load() && busyTicks < 30) {
+        EXPECT_FALSE(rig.engine.FollowUpIdle()) << busyTicks;
+        rig.clock.Advance(500);
+        rig.engine.Timer4Tick();
+        ++busyTicks;
+    }
+    ASSERT_EQ(rig.state.devices.DetectRequest.load(), 1);
+    EXPECT_FALSE(rig.engine.FollowUpIdle());  // asked for
+    rig.engine.RunDetectionPass();
+    EXPECT_FALSE(rig.engine.FollowUpIdle());  // done, not yet applied
+    rig.engine.Timer4Tick();
+    EXPECT_EQ(rig.status.panels[1], "Detected OK");
+    EXPECT_TRUE(rig.engine.FollowUpIdle());
+}
+
 TEST(DeviceChange, AnEnclosureThatLeavesIsLoggedWithAKindTwoRequest) {
     auto s = sim::DefaultScenario();
     EngineRig rig(s);
@@ -115,11 +141,23 @@ TEST(SmartTimer, CountsDownAndRequestsTheRefresh) {
     EXPECT_EQ(labels[0], "Updates after 60 seconds.");
     EXPECT_EQ(labels[59], "Updates after 1 second.");
     EXPECT_EQ(labels[60], "Updating...");
+    // The start-up pass read every threshold sector: only the data is due.
     EXPECT_EQ(rig.state.poll.PollRequest.load() & (ReqSmartData | ReqSmartThresholds),
-              ReqSmartData | ReqSmartThresholds);
+              ReqSmartData);
     rig.engine.Timer3Tick();
     EXPECT_EQ(rig.frontEnd.smartLabel, "Updating...") << "while the refresh is pending";
     EXPECT_EQ(rig.state.SmartCountdown, 60);
+}
+
+TEST(SmartTimer, AskForThresholdsAgainAfterAFailedThresholdPass) {
+    EngineRig rig;
+    rig.StartUp();
+    rig.state.smart.thresholdsValid = false;
+    for (int tick = 0; tick < 61; ++tick) {
+        rig.engine.Timer3Tick();
+    }
+    EXPECT_EQ(rig.state.poll.PollRequest.load() & (ReqSmartData | ReqSmartThresholds),
+              ReqSmartData | ReqSmartThresholds);
 }
 
 TEST(Close, IsRefusedDuringAFirmwareUpgrade) {

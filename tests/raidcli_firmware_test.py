@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""raidcli firmware check/upgrade against the stand-in, faults included.
+"""raidcli firmware check/upgrade against the stand-in, faults included, and
+the enclosure lock of every verb that talks to an enclosure.
 
 usage: raidcli_firmware_test.py RAIDCLI SOURCE_DIR
 Each case runs the real binary and checks its exit status and texts; a case
@@ -106,6 +107,19 @@ def main():
     cases.append(("an enclosure locked by another process is passed by",
                   ["firmware", "check", good, "--simulate", "--lock-dir=" + locks], "", 0,
                   ["Device1 (disk 1)", "Verdict: accepted"], []))
+    # While another process holds every enclosure, the verbs that read SMART
+    # data or the backup schedule touch none of them either.
+    every = os.path.join(work, "every-lock")
+    os.mkdir(every)
+    held_every = []
+    for disk in range(10):
+        f = open(os.path.join(every, f"disk{disk}.lock"), "w")
+        fcntl.flock(f, fcntl.LOCK_EX)
+        held_every.append(f)
+    hybrid = "--simulate=" + os.path.join(source, "sim", "scenarios", "hybrid_6h.json")
+    for verb, simulate in (("smart", "--simulate"), ("schedule", hybrid)):
+        cases.append((f"{verb} leaves enclosures another process holds alone",
+                      [verb, simulate, "--lock-dir=" + every], "", 1, [], ["No Drive found!"]))
 
     failed = 0
     for name, args, stdin, status, out_texts, err_texts in cases:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/engine_rig.h"
+#include "tests/support/fake_transport.h"
 
 namespace raid {
 namespace {
@@ -165,6 +166,23 @@ TEST_F(PollTest, ASuccessBetweenFailuresResetsTheCount) {
     EXPECT_TRUE(rig->state.poll.slotChecked[0].load());
 }
 
+// A device-table entry's disk bits reach 15; the per-disk records end at 9.
+TEST_F(PollTest, AnEntryBeyondTheLastDiskIsNeverPolled) {
+    Start(OneStripe());
+    DeviceState& dev = rig->state.devices;
+    dev.table.entries[1] = kEnclosureMark | 0x0C;
+    dev.table.count = 2;
+    const auto blocks = dev.blocks;
+    rig->frontEnd.redraws.clear();
+    Poll();
+    EXPECT_FALSE(SentTo(0).empty());
+    EXPECT_EQ(dev.currentSlot.load(), 0) << "slot 1 was never addressed";
+    EXPECT_EQ(dev.slots[1].failCount, 0) << "not a failing enclosure either";
+    ASSERT_EQ(rig->frontEnd.redraws.size(), 1u);
+    EXPECT_EQ(rig->frontEnd.redraws[0].first, 0x01);
+    EXPECT_EQ(dev.blocks, blocks) << "nothing written past the records";
+}
+
 TEST_F(PollTest, NoDeviceSendsNothingAndReportsNoChange) {
     sim::Scenario s;
     Start(s);
@@ -251,6 +269,119 @@ TEST_F(PollTest, BackupPeriodLinesSpellTheHours) {
         EXPECT_EQ(rig->state.log.SettingsChangeLines[0].rfind(c.text, 0), 0u)
             << rig->state.log.SettingsChangeLines[0];
     }
+}
+
+// ServeRequest on its own, with no enclosure: each kind of work leaves a mark
+// (the poll its first trace, the setting its "No Device found !" box, the
+// SMART reads their hooks), so a test sees which one a hand-over served.
+struct ServeRig {
+    ServeRig()
+        : channel(transport, clock),
+          poller(channel, transport, clock, devices, flags, poll, status, dialogs,
+                 PollHooks{
+                     .processMessages = {},
+                     .detectEvents = {},
+                     .redraw = {},
+                     .slotUnchecked = {},
+                     .settingsChangeLine = {},
+                     .timeText = {},
+                     .readSmartThresholds = [this] { served.push_back("thresholds"); },
+                     .readSmartData = [this] { served.push_back("smart data"); },
+                     .pollDone = {},
+                 }) {}
+
+    // What one hand-over served.
+    std::vector<std::string> ServeOnce() {
+        served.clear();
+        status.history.clear();
+        dialogs.boxes.clear();
+        poller.ServeRequest();
+        std::vector<std::string> all;
+        for (const std::string& entry : status.history) {
+            if (entry.rfind("3:G = 2x, ", 0) == 0) {
+                all.push_back("poll");
+            }
+        }
+        if (!dialogs.boxes.empty()) {
+            all.push_back("setting");
+        }
+        all.insert(all.end(), served.begin(), served.end());
+        return all;
+    }
+
+    VirtualClock clock;
+    testing::FakeTransport transport;
+    CommandChannel channel;
+    DeviceState devices;
+    ProcessFlags flags;
+    PollState poll;
+    testing::RecordingStatus status;
+    testing::RecordingDialogs dialogs;
+    std::vector<std::string> served;
+    StatusPoller poller;
+};
+
+// One request per hand-over, in the order 0x01, 0x02, 0x04, 0x08, 0x20; a
+// busy bit holds back its request and every lower one.
+TEST(ServeRequest, PriorityAndBusyBits) {
+    struct Case {
+        const char* what;
+        std::uint8_t pending;
+        std::uint8_t busy;
+        std::vector<std::string> served;
+        std::uint8_t left;
+    };
+    const Case cases[] = {
+        {"poll before SMART data", ReqStatusPoll | ReqSmartData, 0, {"poll"}, ReqSmartData},
+        {"SMART data alone", ReqSmartData, 0, {"smart data"}, 0},
+        {"poll busy: SMART waits too",
+         ReqStatusPoll | ReqSmartData,
+         ReqStatusPoll,
+         {},
+         ReqStatusPoll | ReqSmartData},
+        {"setting before thresholds",
+         ReqApplySetting | ReqSmartThresholds,
+         0,
+         {"setting"},
+         ReqSmartThresholds},
+        {"setting busy",
+         ReqApplySetting | ReqSmartThresholds,
+         ReqApplySetting,
+         {},
+         ReqApplySetting | ReqSmartThresholds},
+        {"scan command before thresholds",
+         ReqScanCommand | ReqSmartThresholds,
+         0,
+         {},
+         ReqSmartThresholds},
+        {"thresholds before data",
+         ReqSmartThresholds | ReqSmartData,
+         0,
+         {"thresholds"},
+         ReqSmartData},
+        {"armed is no request", ReqPollArmed, 0, {}, ReqPollArmed},
+        {"armed stays armed", ReqPollArmed | ReqStatusPoll, 0, {"poll"}, ReqPollArmed},
+        {"a busy bit of another request", ReqStatusPoll, ReqApplySetting, {"poll"}, 0},
+    };
+    for (const Case& c : cases) {
+        ServeRig rig;
+        rig.poll.PollRequest.store(c.pending);
+        rig.poll.PollBusy.store(c.busy);
+        EXPECT_EQ(rig.ServeOnce(), c.served) << c.what;
+        EXPECT_EQ(rig.poll.PollRequest.load(), c.left) << c.what;
+        EXPECT_EQ(rig.poll.PollBusy.load(), c.busy) << c.what;
+    }
+}
+
+// The case the start-up hand-overs meet: poll and SMART read both pending.
+TEST(ServeRequest, StatusPollFirstThenTheSmartReadOnTheNextHandOver) {
+    ServeRig rig;
+    rig.poll.PollRequest.store(ReqStatusPoll | ReqSmartThresholds | ReqSmartData);
+    EXPECT_THAT(rig.ServeOnce(), ElementsAre("poll"));
+    EXPECT_THAT(rig.ServeOnce(), ElementsAre("thresholds"));
+    EXPECT_THAT(rig.ServeOnce(), ElementsAre("smart data"));
+    EXPECT_TRUE(rig.ServeOnce().empty());
+    EXPECT_EQ(rig.poll.PollRequest.load(), 0);
 }
 
 }  // namespace

@@ -58,6 +58,10 @@ int UdevDeviceChanges::TakeEvents() {
     }
 }
 
+int UdevDeviceChanges::WaitDescriptor() const {
+    return udev_monitor_get_fd(monitor_);
+}
+
 std::unique_ptr<DeviceChanges> WatchUdevOrNothing(const char* program) {
     std::string error;
     if (auto udev = UdevDeviceChanges::Open(error)) {

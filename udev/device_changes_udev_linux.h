@@ -21,6 +21,7 @@ class UdevDeviceChanges final : public DeviceChanges {
     UdevDeviceChanges& operator=(const UdevDeviceChanges&) = delete;
 
     int TakeEvents() override;
+    int WaitDescriptor() const override;
 
   private:
     UdevDeviceChanges(udev* context, udev_monitor* monitor) : udev_(context), monitor_(monitor) {}

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
-#include <algorithm>
+#include <QTimer>
 
 namespace raid::ui {
 
@@ -23,15 +23,17 @@ void EventLoopClock::SleepMs(std::uint32_t ms) {
         steady_.SleepMs(ms);
         return;
     }
+    // The thread sleeps in the event loop itself: it wakes for each event as
+    // it comes and, when none comes, once at the deadline, which the timer's
+    // own event marks. No polling in slices, so a wait costs no wake-ups.
     const std::uint64_t deadline = steady_.NowMs() + ms;
-    for (;;) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-        const std::uint64_t now = steady_.NowMs();
-        if (now >= deadline) {
-            return;
-        }
-        steady_.SleepMs(
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(deadline - now, kSliceMs)));
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.start(static_cast<int>(ms));
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (steady_.NowMs() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }
 

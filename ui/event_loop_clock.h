@@ -5,18 +5,14 @@
 namespace raid::ui {
 
 // The engine waits on the thread that runs the command. On the window's
-// thread a wait must not freeze the window, so it is cut into short slices
-// between which pending events are handled; on any other thread it is a
-// plain sleep.
+// thread a wait must not freeze the window, so it is spent in the event loop,
+// handling events as they come until the deadline; on any other thread it is
+// a plain sleep.
 class EventLoopClock final : public Clock {
   public:
     std::uint64_t NowMs() override { return steady_.NowMs(); }
     void SleepMs(std::uint32_t ms) override;
     std::int64_t WallSeconds() override { return steady_.WallSeconds(); }
-
-    // Longest single real sleep on the window's thread between two rounds of
-    // event handling.
-    static constexpr std::uint32_t kSliceMs = 2;
 
   private:
     SteadyClock steady_;

@@ -5,20 +5,23 @@
 
 #include "app/folders.h"
 #include "app/run_wiring.h"
+#include "notify/settings_folder.h"
 #include "ui/event_loop_clock.h"
 
 namespace raid::ui {
 
 GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceChanges> changes)
-    : mail_(clock), changes_(std::move(changes)) {
+    : changes_(std::move(changes)) {
     state_.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
     window_ = std::make_unique<MainWindow>(state_, dialogs_, files_);
     dialogs_.SetParent(window_.get());
     MainWindow* window = window_.get();
+    mail_ =
+        std::make_unique<MailRun>(state_, clock, *window, RealMailSender(), HostSettingsFolder());
     engine_ = std::make_unique<Engine>(
         state_,
         EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock, dialogs_,
-                       window->statusPanels(), mail_},
+                       window->statusPanels(), mail_->dispatcher()},
         *window, [window] {
             // From a worker: the window's thread runs the hand-over between
             // two events.
@@ -29,18 +32,37 @@ GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceC
     if (platform.lock) {
         engine_->SetEnclosureLock(*platform.lock);
     }
+    mail_->Connect(*engine_);
     window->Attach(*engine_);
 
-    changeTimer_.setInterval(kDeviceChangePollMs);
-    QObject::connect(&changeTimer_, &QTimer::timeout, window, [this] {
-        for (int n = changes_ ? changes_->TakeEvents() : 0; n > 0; --n) {
-            engine_->DeviceChanged();
-        }
-    });
+    // Notifications with a descriptor wake the event loop only when they
+    // come; the others are asked as often as they say, and not at all once
+    // none can come any more.
+    changeTimer_.setSingleShot(true);
+    QObject::connect(&changeTimer_, &QTimer::timeout, window, [this] { TakeDeviceChanges(); });
+    if (changes_ && changes_->WaitDescriptor() >= 0) {
+        changeNotifier_ =
+            std::make_unique<QSocketNotifier>(changes_->WaitDescriptor(), QSocketNotifier::Read);
+        changeNotifier_->setEnabled(false);
+        QObject::connect(changeNotifier_.get(), &QSocketNotifier::activated, window,
+                         [this] { TakeDeviceChanges(); });
+    }
+}
+
+void GuiRuntime::TakeDeviceChanges() {
+    if (!changes_) {
+        return;
+    }
+    for (int n = changes_->TakeEvents(); n > 0; --n) {
+        window_->DeviceChanged();
+    }
+    if (const std::uint32_t every = changes_->AskEveryMs(); every != 0 && watching_) {
+        changeTimer_.start(static_cast<int>(every));
+    }
 }
 
 GuiRuntime::~GuiRuntime() {
-    changeTimer_.stop();
+    StopWatching();
     // The workers stop before the window they report to goes away.
     engine_.reset();
 }
@@ -48,12 +70,24 @@ GuiRuntime::~GuiRuntime() {
 void GuiRuntime::Start() {
     engine_->Start();
     window_->StartTimers();
-    changeTimer_.start();
+    watching_ = true;
+    if (changeNotifier_) {
+        changeNotifier_->setEnabled(true);
+    }
+    TakeDeviceChanges();
     window_->show();
 }
 
-std::string GuiRuntime::Finish() {
+void GuiRuntime::StopWatching() {
+    watching_ = false;
     changeTimer_.stop();
+    if (changeNotifier_) {
+        changeNotifier_->setEnabled(false);
+    }
+}
+
+std::string GuiRuntime::Finish() {
+    StopWatching();
     return SaveOwedLogLines(state_.log);
 }
 

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
 
 #include "app/app_state.h"
 #include "app/engine.h"
+#include "app/mail_run.h"
 #include "app/platform.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
-#include "monitor/mail_request.h"
 #include "ui/main_window.h"
 #include "ui/qt_dialogs.h"
 
@@ -37,20 +38,24 @@ class GuiRuntime {
     Engine& engine() { return *engine_; }
     Dialogs& dialogs() { return dialogs_; }
 
-    // How often the platform's device notifications are collected.
-    static constexpr int kDeviceChangePollMs = 250;
-
   private:
+    void TakeDeviceChanges();
+    void StopWatching();
+
     AppState state_;
     QtDialogs dialogs_;
     QtFileChooser files_;
-    RecordingMailSink mail_;
+    // The engine's mail sink; it reports to the window, so it is made after
+    // the window and outlives the engine.
+    std::unique_ptr<MailRun> mail_;
     std::unique_ptr<DeviceChanges> changes_;
     // The engine uses the window as its front end and status bar: the
     // window is made first and goes last.
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Engine> engine_;
     QTimer changeTimer_;
+    std::unique_ptr<QSocketNotifier> changeNotifier_;
+    bool watching_ = false;
 };
 
 }  // namespace raid::ui

@@ -137,7 +137,10 @@ void LogViewer::Button1Click() {
 void LogViewer::Button2Click() {
     timer1_->stop();
     QPointer<LogViewer> self(this);
-    files_.ChooseFileToOpen(this, kFileFilter, [self](std::optional<QString> path) {
+    // The day files are kept in the event-log folder, wherever the program
+    // was started from.
+    const QString folder = QString::fromStdString(state_.log.logFolder);
+    files_.ChooseFileToOpenIn(this, folder, kFileFilter, [self](std::optional<QString> path) {
         // A cancelled choice leaves the text as it is, and the timer stopped.
         if (self && path) {
             self->OpenLogFile(*path);

@@ -2,16 +2,19 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "device/device_changes.h"
 #include "ui/event_loop_clock.h"
+#include "ui/guarded_application.h"
 #include "ui/gui_options.h"
 #include "ui/gui_runtime.h"
 #include "ui/instance_lock.h"
@@ -35,21 +38,7 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 
 int main(int argc, char** argv) {
     raid::ui::BlockStopSignals();
-    // A second start ends at once, before anything is shown.
-    raid::ui::InstanceLock lock;
-    std::string lockError;
-    switch (lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
-        case raid::ui::InstanceLock::Outcome::HeldElsewhere:
-            return 0;
-        case raid::ui::InstanceLock::Outcome::Failed:
-            std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
-                         lockError.c_str());
-            break;
-        case raid::ui::InstanceLock::Outcome::Acquired:
-            break;
-    }
-
-    QApplication app(argc, argv);
+    raid::ui::GuardedApplication app(argc, argv);
     QApplication::setApplicationName("raidgui");
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
@@ -64,6 +53,35 @@ int main(int argc, char** argv) {
     if (!options.error.empty()) {
         std::fprintf(stderr, "raidgui: %s\n%s", options.error.c_str(), raid::ui::kGuiUsage);
         return 2;
+    }
+
+    // Only now that the options are known to be good: a mistyped option is
+    // refused even while a window runs. A screenshot is a picture, not a
+    // second window, so it neither needs the guard nor keeps a window from
+    // starting while it runs.
+    raid::ui::InstanceLock lock;
+    std::optional<QTemporaryDir> screenshotLogs;
+    if (options.screenshotFile.empty()) {
+        std::string lockError;
+        switch (
+            lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
+            case raid::ui::InstanceLock::Outcome::HeldElsewhere:
+                return 0;  // a second start ends at once, before anything is shown
+            case raid::ui::InstanceLock::Outcome::Failed:
+                std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
+                             lockError.c_str());
+                break;
+            case raid::ui::InstanceLock::Outcome::Acquired:
+                break;
+        }
+    } else {
+        // The window that may be running writes today's event log; a run
+        // beside it must not replace that file with its own lines.
+        screenshotLogs.emplace();
+        if (!screenshotLogs->isValid()) {
+            std::fprintf(stderr, "raidgui: no temporary folder for the screenshot's event log\n");
+            return 1;
+        }
     }
 
     raid::ui::EventLoopClock clock;
@@ -82,7 +100,14 @@ int main(int argc, char** argv) {
         raid::RunDeviceChanges(made.platform, options.simulate, WatchHostDeviceChanges);
 
     raid::ui::GuiRuntime runtime(made.platform, clock, std::move(changes));
+    if (screenshotLogs) {
+        runtime.state().log.logFolder = screenshotLogs->path().toStdString();
+    }
     raid::ui::MainWindow& window = runtime.window();
+    app.SetErrorDisplay([&runtime](const std::string& text) {
+        std::fprintf(stderr, "raidgui: %s\n", text.c_str());
+        runtime.dialogs().MessageBox(text, "", raid::DialogIcon::Error);
+    });
 #ifndef QT_NO_SESSIONMANAGER
     // The session's end request stands for the log-off query: refused while
     // the controller's firmware is being written.
@@ -117,6 +142,7 @@ int main(int argc, char** argv) {
     }
     const int loop = app.exec();
     const std::string error = runtime.Finish();
+    app.SetErrorDisplay({});  // the runtime it shows through goes first
     if (!error.empty()) {
         std::fprintf(stderr, "raidgui: the event log could not be saved: %s\n", error.c_str());
         return 1;

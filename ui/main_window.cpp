@@ -9,6 +9,8 @@
 #include "app/engine.h"
 #include "sysinfo/system_info.h"
 #include "ui/log_viewer.h"
+#include "ui/setup_page.h"
+#include "ui/smart_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -16,6 +18,10 @@ namespace {
 
 constexpr int kStatusBarHeight = 20;
 constexpr QRect kNotebookGeometry(150, 70, 466, 346);
+// The detection text ("Drive detecting", "No Drive found! ") spans the page
+// in the free band below the drives' models and above StaticText10 and the
+// log button, so that it cannot run into any caption of the status page.
+constexpr QRect kStaticText1Geometry(150, 338, 466, 24);
 constexpr int kButtonLeft = 11;
 constexpr int kButtonTop = 78;
 constexpr int kButtonStep = 44;
@@ -69,12 +75,14 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     }
     BuildStatusPage(notebook1_->widget(kPageStatus));
     BuildSetupPage(notebook1_->widget(kPageSetup));
+    setupPage_ =
+        std::make_unique<SetupPage>(notebook1_->widget(kPageSetup), state_, dialogs_, *statusBar1_);
     BuildUpgradePage(notebook1_->widget(kPageUpgrade));
     BuildEmailPage(notebook1_->widget(kPageEmail));
     BuildAboutPage(notebook1_->widget(kPageAbout));
     BuildSmartPage(notebook1_->widget(kPageSmart));
 
-    staticText1_ = MakeLabel(this, "StaticText1", QString(), QRect(250, 230, 260, 24));
+    staticText1_ = MakeLabel(this, "StaticText1", QString(), kStaticText1Geometry);
     staticText1_->setAlignment(Qt::AlignCenter);
     QFont big = font();
     big.setPixelSize(15);
@@ -170,6 +178,11 @@ void MainWindow::MakeTimers() {
     connect(timer4_, &QTimer::timeout, this, [this] {
         if (engine_ != nullptr) {
             engine_->Timer4Tick();
+            // Nothing left to follow up: Timer4 rests until a device change
+            // or a hand-over gives it work again.
+            if (engine_->FollowUpIdle()) {
+                timer4_->stop();
+            }
         }
     });
 }
@@ -244,21 +257,46 @@ void MainWindow::Attach(Engine& engine) {
     engine_ = &engine;
     upgradePage_ = new UpgradePage(notebook1_->widget(kPageUpgrade), state_, engine, files_,
                                    *timer1_, slotBoxes_, [this] { return upgradeSlot_; });
+    setupPage_->Attach(engine);
 }
 
 void MainWindow::StartTimers() {
+    timersStarted_ = true;
     timer2_->start();
     timer3_->start();
     timer4_->start();
+}
+
+void MainWindow::DeviceChanged() {
+    if (engine_ == nullptr) {
+        return;
+    }
+    engine_->DeviceChanged();
+    WakeFollowUp();
+}
+
+void MainWindow::WakeFollowUp() {
+    if (timersStarted_ && !timer4_->isActive() && !engine_->FollowUpIdle() &&
+        !engine_->state().flags.AppClosing.load()) {
+        timer4_->start();
+    }
 }
 
 void MainWindow::RunHandOvers() {
     if (engine_ == nullptr) {
         return;
     }
-    ++handOverDepth_;
+    // Counted down however the work ends: a count left standing by an
+    // exception would put every later close off for good.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+        Depth(const Depth&) = delete;
+        Depth& operator=(const Depth&) = delete;
+    } depth(handOverDepth_);
     engine_->queue().RunPending();
-    --handOverDepth_;
+    WakeFollowUp();
 }
 
 // --- FrontEnd ---
@@ -330,10 +368,29 @@ void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
     if (state_.CurrentPage == kPageStatus && ShowStatusPage(full) == 0) {
         state_.log.FullRedrawRequested = false;
     }
+    if (state_.CurrentPage == kPageSetup) {
+        setupPage_->Refresh();
+    }
+}
+
+void MainWindow::SetMailStatus(int panel, const std::string& text) {
+    statusBar1_->SetPanel(panel, text);
+}
+
+// A notification that failed is tried again later; a box for every attempt
+// would stand in the user's way, so the error panel carries it.
+void MainWindow::MailProblem(const std::string& text) {
+    statusBar1_->SetPanel(kPanelErrors, text);
 }
 
 void MainWindow::SetSmartLabel(const std::string& text) {
     findChild<QLabel*>("Label21")->setText(QString::fromStdString(text));
+}
+
+void MainWindow::SmartDataRead() {
+    if (state_.CurrentPage == kPageSmart) {
+        smartPage_->Rebuild();
+    }
 }
 
 // --- closing ---

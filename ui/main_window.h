@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/app_state.h"
@@ -24,6 +25,9 @@ class Engine;
 }
 
 namespace raid::ui {
+
+class SetupPage;
+class SmartPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
 enum Page : int {
@@ -66,6 +70,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     // Runs the work that worker threads handed over (the engine's
     // notifyMain posts this to the window's thread).
     void RunHandOvers();
+    // A device notification: the engine's countdown, and Timer4 to follow it.
+    void DeviceChanged();
 
     // --- FrontEnd ---
     void SetStatusText(const std::string& text, bool visible) override;
@@ -75,6 +81,9 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetUpgradeEnabled(bool enabled) override;
     void RedrawStatus(std::uint8_t changedMask, bool full) override;
     void SetSmartLabel(const std::string& text) override;
+    void SetMailStatus(int panel, const std::string& text) override;
+    void MailProblem(const std::string& text) override;
+    void SmartDataRead() override;
 
     // --- status presentation ---
     void ApplyProductTitle();
@@ -105,6 +114,8 @@ class MainWindow final : public QWidget, public FrontEnd {
 
     LogViewer* logViewer() const { return viewer_.data(); }
     UpgradePage* upgradePage() const { return upgradePage_; }
+    SetupPage& setupPage() { return *setupPage_; }
+    SmartPage& smartPage() { return *smartPage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -113,6 +124,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void WakeFollowUp();
     struct PageButton {
         PictureButton* button = nullptr;
         PictureButton* yellow = nullptr;  // hidden; lends the picture of the current page
@@ -145,6 +157,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     void ShowDevicePictures();
     void PrepareSchedulePage();
     void ShowDrive(int drive, std::uint8_t classBits, const RaidStatus& record);
+    // A device slot's box is ticked and its slot has an enclosure.
+    bool SlotTicked(int slot) const;
     bool AnySlotTicked() const;
     bool NavigationLocked() const;
 
@@ -161,11 +175,13 @@ class MainWindow final : public QWidget, public FrontEnd {
     std::array<PictureButton*, 2> statusPictures_{};   // Image0_D1, Image0_D2
     std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
     PictureButton* logButton_ = nullptr;               // Image0_Log
+    SmartPage* smartPage_ = nullptr;
 
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;
     QTimer* timer4_ = nullptr;
+    bool timersStarted_ = false;
 
     std::uint8_t lastButtonSet_ = kNoneShown;
     std::uint8_t lastShownClass_ = kNoneShown;
@@ -177,6 +193,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool settingBuzzerBox_ = false;
     QPointer<LogViewer> viewer_;
     UpgradePage* upgradePage_ = nullptr;
+    std::unique_ptr<SetupPage> setupPage_;
 };
 
 }  // namespace raid::ui

@@ -1,6 +1,5 @@
 // The pages of Notebook1 and their fixed controls. Pages whose work is not
-// built yet (Setup, Upgrade, E-mail, SMART) carry their captions and controls
-// only.
+// built yet (Setup, Upgrade, E-mail) carry their captions and controls only.
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPlainTextEdit>
@@ -8,6 +7,7 @@
 #include <QTableWidget>
 
 #include "ui/main_window.h"
+#include "ui/smart_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -113,6 +113,9 @@ void MainWindow::BuildStatusPage(QWidget* page) {
     QLabel* state = MakeLabel(page, "Label18", QString(), QRect(186, 162, 94, 96));
     state->setAlignment(Qt::AlignCenter);
     state->setFont(Sized(state, 15, true));
+    // The column between the bays is narrower than "Rebuild Failed" in this
+    // font; its two words go on two lines, as the other state texts do.
+    state->setWordWrap(true);
 
     MakeLabel(page, "StaticText10", QString(), QRect(8, 300, 390, 18));
 
@@ -332,7 +335,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
                    QString("hdd_%1").arg(drive + 1), drive == 0);
     }
     MakeLabel(page, "Label22", QString(), QRect(8, 40, 450, 18));
-    const std::array<int, 6> widths{145, 36, 36, 54, 75, 40};
+    const std::array<int, 6>& widths = SmartPage::kColumnWidths;
     QTableWidget* head = MakeGrid(page, "StringGrid4", QRect(8, 62, 392, 22), 6, 1);
     QTableWidget* table = MakeGrid(page, "StringGrid3", QRect(8, 84, 392, 198), 6, 0);
     head->verticalHeader()->setDefaultSectionSize(20);
@@ -353,6 +356,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
     MakeLabel(page, "Label23", QString(), QRect(8, 290, 200, 18));
     MakeLabel(page, "Label24", QString(), QRect(8, 312, 300, 18));
     MakeLabel(page, "Label21", QString(), QRect(250, 290, 208, 18));
+    smartPage_ = new SmartPage(page, state_, *statusBar1_, dialogs_);
 }
 
 }  // namespace raid::ui

@@ -3,6 +3,8 @@
 #include <QStackedWidget>
 
 #include "ui/main_window.h"
+#include "ui/setup_page.h"
+#include "ui/smart_page.h"
 
 namespace raid::ui {
 
@@ -90,11 +92,15 @@ void MainWindow::PageButtonClick(int index) {
             break;
         case kPageSetup:
             PrepareSchedulePage();
+            setupPage_->Enter();
             break;
         case kPageUpgrade:
             RebuildDeviceList();
             ShowDevicePictures();
             findChild<QLabel*>("Label54")->setText(QString::fromStdString(deviceLabel_));
+            break;
+        case kPageSmart:
+            smartPage_->Rebuild();
             break;
         default:
             break;

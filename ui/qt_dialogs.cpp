@@ -33,7 +33,13 @@ void QtDialogs::MessageBox(const std::string& text, const std::string& caption, 
 
 void QtFileChooser::ChooseFileToOpen(QWidget* parent, const QString& filter,
                                      std::function<void(std::optional<QString>)> done) {
-    auto* dialog = new QFileDialog(parent, QString(), QString(), filter);
+    ChooseFileToOpenIn(parent, QString(), filter, std::move(done));
+}
+
+void QtFileChooser::ChooseFileToOpenIn(QWidget* parent, const QString& folder,
+                                       const QString& filter,
+                                       std::function<void(std::optional<QString>)> done) {
+    auto* dialog = new QFileDialog(parent, QString(), folder, filter);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);

@@ -31,15 +31,21 @@ class QtDialogs final : public Dialogs {
 class FileChooser {
   public:
     virtual ~FileChooser() = default;
-    // `filter` in Qt's form: "Log File (*.log);;All File (*)".
+    // `filter` in Qt's form: "Log File (*.log);;All File (*)". The dialog
+    // starts in the current folder.
     virtual void ChooseFileToOpen(QWidget* parent, const QString& filter,
                                   std::function<void(std::optional<QString>)> done) = 0;
+    // The same, starting in `folder`.
+    virtual void ChooseFileToOpenIn(QWidget* parent, const QString& folder, const QString& filter,
+                                    std::function<void(std::optional<QString>)> done) = 0;
 };
 
 class QtFileChooser final : public FileChooser {
   public:
     void ChooseFileToOpen(QWidget* parent, const QString& filter,
                           std::function<void(std::optional<QString>)> done) override;
+    void ChooseFileToOpenIn(QWidget* parent, const QString& folder, const QString& filter,
+                            std::function<void(std::optional<QString>)> done) override;
 };
 
 }  // namespace raid::ui

@@ -43,6 +43,9 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
     const int upgradeShown = window.upgradeSlot();
     const int count = std::min(window.deviceCount(), 2);
     for (int slot = 0; slot < count; ++slot) {
+        // From the status page, so that the labels other pages quote (drive
+        // models on the SMART page) belong to this enclosure.
+        window.OpenPage(kPageStatus);
         if (window.SelectStatusDevice(slot)) {
             window.OpenPage(page);
             if (page == kPageUpgrade) {

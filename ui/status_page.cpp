@@ -7,6 +7,7 @@
 #include "monitor/status_text.h"
 #include "ui/device_texts.h"
 #include "ui/main_window.h"
+#include "ui/setup_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -32,8 +33,15 @@ bool SerialKnown(const std::array<std::uint8_t, 20>& serial) {
 
 }  // namespace
 
+bool MainWindow::SlotTicked(int slot) const {
+    // The box of a slot without an enclosure is hidden but keeps its tick;
+    // counted as ticked it would be chosen as the slot to show.
+    const QCheckBox* box = slotBoxes_[static_cast<std::size_t>(slot)];
+    return !box->isHidden() && box->isChecked();
+}
+
 bool MainWindow::AnySlotTicked() const {
-    return slotBoxes_[0]->isChecked() || slotBoxes_[1]->isChecked();
+    return SlotTicked(0) || SlotTicked(1);
 }
 
 void MainWindow::ShowDevicePictures() {
@@ -75,9 +83,12 @@ void MainWindow::RebuildDeviceList() {
         upgradePictures_[i]->setToolTip(Q(texts[i]));
     }
     setWindowTitle(Q(std::string(kAppTitle) + " - " + texts[static_cast<std::size_t>(slot)]));
-    ShowPageButtons((dev.slots[static_cast<std::size_t>(slot)].features & kFeatureBackup) != 0
-                        ? kButtonsWithSchedule
-                        : kButtonsPlain);
+    const bool schedule =
+        (dev.slots[static_cast<std::size_t>(slot)].features & kFeatureBackup) != 0;
+    ShowPageButtons(schedule ? kButtonsWithSchedule : kButtonsPlain);
+    if (schedule) {
+        setupPage_->ApplyScheduleParameters(static_cast<std::size_t>(slot));
+    }
 }
 
 int MainWindow::ShowStatusPage(bool force) {
@@ -197,14 +208,14 @@ void MainWindow::DeviceCheckBoxClick(int slot) {
         const bool present = slot < state_.devices.table.count;
         statusPictures_[i]->setVisible(present);
         upgradePictures_[i]->setVisible(present);
-        if (!slotBoxes_[other]->isChecked()) {
+        if (!SlotTicked(static_cast<int>(other))) {
             state_.poll.shownSlot = static_cast<std::uint8_t>(slot);
             upgradeSlot_ = slot;
         }
     } else {
         statusPictures_[i]->hide();
         upgradePictures_[i]->hide();
-        if (!slotBoxes_[other]->isChecked()) {
+        if (!SlotTicked(static_cast<int>(other))) {
             return;
         }
         state_.poll.shownSlot = static_cast<std::uint8_t>(other);

@@ -6,7 +6,7 @@ class QObject;
 
 namespace raid::ui {
 
-// SIGINT and SIGTERM close the main window as its close box does, so the
+// SIGINT, SIGTERM and SIGHUP close the main window as its close box does, so the
 // engine stops in order and the event log gets its last save.
 
 // Call first thing in main, before any thread starts, so that no thread

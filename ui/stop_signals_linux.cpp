@@ -18,6 +18,9 @@ sigset_t StopSignals() {
     sigemptyset(&set);
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
+    // The terminal or the session going away: end in order too, rather than
+    // losing the event log's last save to the default action.
+    sigaddset(&set, SIGHUP);
     return set;
 }
 

@@ -79,6 +79,7 @@ run() {
 }
 run probe probe
 run status status --json
+run smart smart --json
 # The upgrade runs without a trace: its 150000 reads would flood the console,
 # and the host checks them in the backend's own log.
 if [ "$go" = firmware ]; then

@@ -1,11 +1,14 @@
 // The event-log viewer: live and file modes.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
+#include <optional>
 
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
@@ -145,6 +148,8 @@ class LogViewerTest : public QObject {
         v.rig.files.answers.push_back(path);
         v.Click("Button2");
         QCOMPARE(v.rig.files.filters.at(0), QString("Log File (*.log);;All File (*)"));
+        // Opened where the day files are, not in the folder the program was started from.
+        QCOMPARE(v.rig.files.folders.at(0), QString::fromStdString(v.rig.state.log.logFolder));
         QCOMPARE(v.Text(), QString("D1 HDD2 was removed\nsecond line"));
         QCOMPARE(v.viewer->windowTitle(), QString("Event log - 261201.log"));
         v.rig.state.log.EventLog.push_back("today 2");
@@ -153,6 +158,22 @@ class LogViewerTest : public QObject {
         v.Click("Button1");
         QCOMPARE(v.Text(), QString("today\ntoday 2"));
         QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
+    }
+
+    // The window's own file dialog starts in the folder it is given.
+    void fileDialogStartsInTheGivenFolder() {
+        QTemporaryDir dir;
+        QWidget parent;
+        raid::ui::QtFileChooser chooser;
+        std::optional<std::optional<QString>> answer;
+        chooser.ChooseFileToOpenIn(&parent, dir.path(), LogViewer::kFileFilter,
+                                   [&answer](std::optional<QString> path) { answer = path; });
+        auto* dialog = parent.findChild<QFileDialog*>();
+        QVERIFY(dialog != nullptr);
+        QCOMPARE(QDir(dialog->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+        dialog->reject();
+        QVERIFY(answer.has_value());
+        QVERIFY(!answer->has_value());
     }
 
     void unreadableFileKeepsTheWindowAsItWas() {

@@ -22,6 +22,15 @@ void Click(WindowRig& rig, const char* name) {
     QTest::mouseClick(rig.Find<QWidget>(name), Qt::LeftButton);
 }
 
+// With RAIDGUI_PICTURES_DIR set, a test leaves a picture of the window as it
+// checked it there (docs/images holds the ones the documentation shows).
+void LeavePicture(WindowRig& rig, const char* name) {
+    const QString folder = qEnvironmentVariable("RAIDGUI_PICTURES_DIR");
+    if (!folder.isEmpty()) {
+        QVERIFY(raid::ui::WindowPicture(rig.window).save(folder + "/" + name + ".png"));
+    }
+}
+
 QPoint ButtonSlot(int k) {
     return QPoint(11, 78 + 44 * k);
 }
@@ -168,6 +177,37 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.state.poll.shownSlot, 0);
         QCOMPARE(rig.window.upgradeSlot(), 0);
         QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
+    }
+
+    // With one enclosure the box of the missing second slot is hidden but
+    // still ticked; it must count as unticked, so the only enclosure stays
+    // the one chosen.
+    void missingSlotCountsAsUnticked() {
+        raid::sim::Scenario scenario = raid::sim::DefaultScenario();
+        scenario.enclosures.resize(1);
+        std::erase_if(scenario.timeline,
+                      [](const raid::sim::TimelineEvent& e) { return e.disk != 0; });
+        WindowRig rig(scenario);
+        rig.StartUp();
+        auto* device2 = rig.Find<QCheckBox>("CheckBox3");
+        QVERIFY(device2->isHidden());
+        QVERIFY(device2->isChecked());
+
+        rig.Find<QCheckBox>("CheckBox1")->setChecked(false);
+        QCOMPARE(rig.state.poll.shownSlot, 0);
+        QCOMPARE(rig.window.upgradeSlot(), 0);
+        QCOMPARE(rig.window.ShowStatusPage(true), -1);  // nothing ticked, nothing to fill
+        LeavePicture(rig, "one-enclosure-device1-unticked");
+
+        rig.Find<QLabel>("Label17")->setText("stale");
+        rig.Find<QCheckBox>("CheckBox1")->setChecked(true);
+        QCOMPARE(rig.state.poll.shownSlot, 0);
+        QCOMPARE(PictureOf(rig, "Image0_D1"), PictureOf(rig, "Image0_D1_Yellow"));
+        QCOMPARE(PictureOf(rig, "Image2_D1"), PictureOf(rig, "Image0_D1_Yellow"));
+        QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));  // drawn afresh
+        rig.PollOnce();
+        QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
+        LeavePicture(rig, "one-enclosure-device1-ticked-again");
     }
 
     // The stripe is shown when it goes away: the mirror takes its place,

@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "tests/ui/test_classes.h"
 
@@ -31,6 +32,17 @@ struct ProgramRun {
         return process;
     }
     bool LogWritten() const { return !QDir(logs.path()).entryList({"*.log"}).isEmpty(); }
+    // How many runs have written their start-up line into the log folder.
+    int StartLines() const {
+        int n = 0;
+        for (const QString& name : QDir(logs.path()).entryList({"*.log"})) {
+            QFile file(logs.filePath(name));
+            if (file.open(QIODevice::ReadOnly)) {
+                n += static_cast<int>(file.readAll().count("has started from"));
+            }
+        }
+        return n;
+    }
 
     QTemporaryDir runtime;
     QTemporaryDir logs;
@@ -62,6 +74,39 @@ class ProgramTest : public QObject {
         QVERIFY(first->waitForFinished(10000));
         QCOMPARE(first->exitStatus(), QProcess::NormalExit);
         QCOMPARE(first->exitCode(), 0);
+    }
+
+    // What may start beside a running window: a mistyped option is refused,
+    // a screenshot is taken, and neither touches the window's event log.
+    void besideARunningWindow() {
+        ProgramRun run;
+        auto window = run.Start({"--simulate"});
+        QVERIFY(window->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(run.LogWritten(), 30000);
+
+        auto bogus = run.Start({"--bogus"});
+        QVERIFY(bogus->waitForFinished(10000));
+        QCOMPARE(bogus->exitCode(), 2);
+        QVERIFY(bogus->readAllStandardError().contains("usage: raidgui"));
+
+        const QString png = run.runtime.filePath("beside.png");
+        auto shot = run.Start({"--simulate", "--screenshot=" + png, "--after=1"});
+        QVERIFY(shot->waitForFinished(60000));
+        QCOMPARE(shot->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(shot->exitCode(), 0);
+        QVERIFY(!QImage(png).isNull());
+        QCOMPARE(run.StartLines(), 1);
+        QCOMPARE(window->state(), QProcess::Running);
+
+#ifdef Q_OS_UNIX
+        // A hang-up ends it the way its close box does, not by the signal.
+        ::kill(static_cast<pid_t>(window->processId()), SIGHUP);
+#else
+        window->terminate();
+#endif
+        QVERIFY(window->waitForFinished(10000));
+        QCOMPARE(window->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(window->exitCode(), 0);
     }
 
     void screenshotOfTheSimulatedEnclosures() {

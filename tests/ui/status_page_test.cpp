@@ -65,6 +65,10 @@ class StatusPageTest : public QObject {
         QTest::newRow("bypass") << 0x22 << 0 << 0 << 0 << 63 << "Failure";
         QTest::newRow("HDD1 rebuilding") << 0x22 << 1 << 45 << 2 << 1 << "45%\n<<<<\nRebuilding";
         QTest::newRow("HDD2 rebuilding") << 0x22 << 2 << 7 << 2 << 1 << "7%\n>>>>\nRebuilding";
+        // The widest texts of their kinds.
+        QTest::newRow("no drive") << 0x44 << 0 << 0 << 0 << 1 << "Single HDD\nPresent(00)";
+        QTest::newRow("widest task code") << 0x22 << 0 << 0 << 0xDD << 1 << "Riad Status\nDD";
+        QTest::newRow("widest percent") << 0x22 << 1 << 188 << 2 << 1 << "188%\n<<<<\nRebuilding";
     }
     void arrayStateText() {
         QFETCH(int, driveClass);
@@ -83,6 +87,81 @@ class StatusPageTest : public QObject {
         r.raidMode = static_cast<std::uint8_t>(mode);
         QCOMPARE(rig.window.ShowStatusPage(true), 0);
         QCOMPARE(rig.Text("Label18"), expected);
+
+        // Shown whole, with the label's own font: nothing clipped.
+        const QLabel* label = rig.Find("Label18");
+        const QRect room = label->contentsRect();
+        const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+        const QRect needed = QFontMetrics(label->font()).boundingRect(room, flags, expected);
+        QVERIFY2(room.contains(needed), qPrintable(QString("needs %1 x %2, has %3 x %4")
+                                                       .arg(needed.width())
+                                                       .arg(needed.height())
+                                                       .arg(room.width())
+                                                       .arg(room.height())));
+    }
+
+    // The scenario files of the documentation's pictures: each enclosure
+    // shows the state it was written for.
+    void shippedStateScenarios_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("expected");  // a rebuild: the text's end
+        QTest::newRow("rebuild failed") << "array-states-failed" << 0 << "Rebuild Failed";
+        QTest::newRow("task code") << "array-states-failed" << 1 << "Riad Status\n21";
+        QTest::newRow("bypass") << "array-states-modes" << 0 << "Failure";
+        QTest::newRow("HDD1 gone") << "array-states-modes" << 1 << "Single HDD\nPresent(20)";
+        QTest::newRow("HDD1 rebuilt") << "array-states-rebuilds" << 0 << "%\n<<<<\nRebuilding";
+        QTest::newRow("HDD2 rebuilt") << "array-states-rebuilds" << 1 << "%\n>>>>\nRebuilding";
+        QTest::newRow("normal") << "array-states-single" << 0 << "Normal";
+        QTest::newRow("HDD2 gone") << "array-states-single" << 1 << "Single HDD\nPresent(02)";
+    }
+    void shippedStateScenarios() {
+        QFETCH(QString, file);
+        QFETCH(int, slot);
+        QFETCH(QString, expected);
+        const raid::sim::LoadResult loaded = raid::sim::LoadScenarioFile(
+            std::string(RAIDGUI_SOURCE_DIR) + "/sim/scenarios/" + file.toStdString() + ".json");
+        QVERIFY2(loaded.ok, loaded.error.c_str());
+        WindowRig rig(loaded.scenario);
+        rig.StartUp();
+        rig.PollOnce();
+        QVERIFY(rig.window.SelectStatusDevice(slot));
+        QVERIFY2(rig.Text("Label18").endsWith(expected), qPrintable(rig.Text("Label18")));
+    }
+
+    // The detection text lies where no control of the status page is, shown
+    // or not, and fits whole in its label.
+    void detectionTextTouchesNothing_data() {
+        QTest::addColumn<bool>("detected");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("detecting") << false << "Drive detecting";
+        QTest::newRow("none found") << true << "No Drive found! ";
+    }
+    void detectionTextTouchesNothing() {
+        QFETCH(bool, detected);
+        QFETCH(QString, expected);
+        WindowRig rig{raid::sim::Scenario{}};
+        if (detected) {
+            rig.StartUp();
+        }
+        const QLabel* text = rig.Find("StaticText1");
+        QCOMPARE(text->text(), expected);
+        QVERIFY(!text->isHidden());
+        const QRect room = text->contentsRect();
+        const QRect needed =
+            QFontMetrics(text->font()).boundingRect(room, int(text->alignment()), expected);
+        QVERIFY(room.contains(needed));
+
+        const QRect area(text->mapTo(&rig.window, QPoint(0, 0)), text->size());
+        const auto* page = rig.Find<QWidget>("Status");
+        for (const QWidget* w : page->findChildren<QWidget*>()) {
+            const QString name = w->objectName();
+            if (name.endsWith("_Yellow") || name.endsWith("_White")) {
+                continue;  // picture holders, never shown
+            }
+            const QRect at(w->mapTo(&rig.window, QPoint(0, 0)), w->size());
+            QVERIFY2(!area.intersects(at), qPrintable(name));
+        }
     }
 
     // A rebuild reported at the same percentage leaves the text alone; a new

@@ -14,5 +14,7 @@ QObject* MakeWindowTest();
 QObject* MakeLogViewerTest();
 QObject* MakeProgramTest();
 QObject* MakeUpgradePageTest();
+QObject* MakeSetupPageTest();
+QObject* MakeSmartPageTest();
 
 }  // namespace raid::uitest

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "tests/ui/test_classes.h"
+#include "ui/guarded_application.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    QApplication app(argc, argv);
+    // The window's tests run under the same safety net as the program.
+    raid::ui::GuardedApplication app(argc, argv);
 
     using Factory = QObject* (*)();
     const std::vector<std::pair<const char*, Factory>> classes{
@@ -25,6 +27,8 @@ int main(int argc, char** argv) {
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
         {"UpgradePageTest", raid::uitest::MakeUpgradePageTest},
+        {"SetupPageTest", raid::uitest::MakeSetupPageTest},
+        {"SmartPageTest", raid::uitest::MakeSmartPageTest},
     };
 
     // The first argument may name the class to run; the rest goes to Qt Test.

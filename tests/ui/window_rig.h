@@ -25,8 +25,13 @@ namespace raid::uitest {
 // Answers file-open dialogs from a list: a path, or nullopt for Cancel.
 class ScriptedFileChooser final : public ui::FileChooser {
   public:
-    void ChooseFileToOpen(QWidget*, const QString& filter,
+    void ChooseFileToOpen(QWidget* parent, const QString& filter,
                           std::function<void(std::optional<QString>)> done) override {
+        ChooseFileToOpenIn(parent, QString(), filter, std::move(done));
+    }
+    void ChooseFileToOpenIn(QWidget*, const QString& folder, const QString& filter,
+                            std::function<void(std::optional<QString>)> done) override {
+        folders.push_back(folder);
         filters.push_back(filter);
         std::optional<QString> answer;
         if (!answers.empty()) {
@@ -37,6 +42,7 @@ class ScriptedFileChooser final : public ui::FileChooser {
     }
     std::deque<std::optional<QString>> answers;
     std::vector<QString> filters;
+    std::vector<QString> folders;  // empty: the current folder
 };
 
 // The main window on the whole engine, on virtual time against stand-in

@@ -2,11 +2,15 @@
 // SMART countdown label and the log button.
 #include <QCheckBox>
 #include <QtTest>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include "sysinfo/system_info.h"
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
+#include "ui/guarded_application.h"
 #include "ui/log_viewer.h"
 
 using raid::uitest::WindowRig;
@@ -74,6 +78,57 @@ class WindowTest : public QObject {
         QVERIFY(visibleInside);
         QCOMPARE(closingInside, 1);
         QTRY_VERIFY(!rig.window.isVisible());
+    }
+
+    // The safety net of the program's application object: an exception out
+    // of a handler goes to the error display, and the next events are still
+    // handled.
+    void exceptionFromAHandlerIsShownAndTheProgramGoesOn() {
+        auto* app = qobject_cast<raid::ui::GuardedApplication*>(qApp);
+        QVERIFY(app != nullptr);
+        std::vector<std::string> shown;
+        app->SetErrorDisplay([&shown](const std::string& text) { shown.push_back(text); });
+        WindowRig rig;
+        rig.window.show();
+        QTimer::singleShot(0, &rig.window, [] { throw std::runtime_error("handler threw"); });
+        bool later = false;
+        QTimer::singleShot(10, &rig.window, [&later] { later = true; });
+        QTRY_VERIFY(later);
+        app->SetErrorDisplay({});
+        QCOMPARE(shown, std::vector<std::string>{"handler threw"});
+        QVERIFY(rig.window.isVisible());
+    }
+
+    // Engine work handed over by a worker that throws: the error is shown,
+    // the worker goes on, and the window can still be closed.
+    void exceptionFromAHandOverIsShownAndTheWindowStillCloses() {
+        auto* app = qobject_cast<raid::ui::GuardedApplication*>(qApp);
+        QVERIFY(app != nullptr);
+        std::vector<std::string> shown;
+        app->SetErrorDisplay([&shown](const std::string& text) { shown.push_back(text); });
+        auto owner = std::make_unique<WindowRig>();
+        WindowRig& rig = *owner;
+        rig.window.show();
+        auto returned = std::make_shared<std::atomic<bool>>(false);
+        std::thread worker([&rig, returned] {
+            rig.engine.queue().RunSync([] { throw std::runtime_error("poll threw"); });
+            *returned = true;
+        });
+        QVERIFY(rig.engine.queue().WaitForWork(5000));
+        QMetaObject::invokeMethod(
+            &rig.window, [&rig] { rig.window.RunHandOvers(); }, Qt::QueuedConnection);
+        if (!QTest::qWaitFor([&returned] { return returned->load(); }, 2000)) {
+            // Left behind with the rig it waits on, so that the test fails
+            // instead of hanging.
+            app->SetErrorDisplay({});
+            worker.detach();
+            owner.release()->window.hide();
+            QFAIL("the worker is still waiting for its hand-over");
+        }
+        worker.join();
+        app->SetErrorDisplay({});
+        QCOMPARE(shown, std::vector<std::string>{"poll threw"});
+        QVERIFY(rig.window.close());
     }
 
     void buzzerMuteQueuesTheCommandAndReadsItBack() {

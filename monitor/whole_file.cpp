@@ -1,0 +1,134 @@
+#include "monitor/whole_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+namespace raid {
+namespace {
+
+std::string SystemError(const std::string& what, const std::string& path, int error) {
+    return what + " " + path + ": " + std::strerror(error);
+}
+
+// Closes a descriptor on every path out of a function; Release() hands the
+// close back to the caller, who must check it.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int Get() const { return fd_; }
+    int Release() { return std::exchange(fd_, -1); }
+
+  private:
+    int fd_;
+};
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// The rename is only durable once the folder itself is flushed.
+std::string SyncFolder(const std::string& folder) {
+    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() < 0) {
+        return SystemError("cannot open folder", folder, errno);
+    }
+    if (::fsync(dir.Get()) != 0 && errno != EINVAL) {
+        return SystemError("cannot flush folder", folder, errno);
+    }
+    return {};
+}
+
+}  // namespace
+
+WholeFile ReadWholeFile(const std::string& path) {
+    WholeFile load;
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) {
+        if (errno == ENOENT) {
+            load.outcome = WholeFile::Outcome::Missing;
+        } else {
+            load.error = SystemError("cannot open", path, errno);
+        }
+        return load;
+    }
+    std::string data;
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            load.error = SystemError("cannot read", path, errno);
+            return load;
+        }
+        if (got == 0) {
+            break;
+        }
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+    if (::close(file.Release()) != 0) {
+        load.error = SystemError("cannot close", path, errno);
+        return load;
+    }
+    load.data = std::move(data);
+    load.outcome = WholeFile::Outcome::Loaded;
+    return load;
+}
+
+std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t newFileMode) {
+    const std::string folder = FolderOf(path);
+    std::string temp = path + ".XXXXXX";
+    Descriptor file(::mkstemp(temp.data()));
+    if (file.Get() < 0) {
+        return SystemError("cannot create a temporary file for", path, errno);
+    }
+    std::string error;
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode;
+    if (::fchmod(file.Get(), mode) != 0) {
+        error = SystemError("cannot set permissions of", temp, errno);
+    } else if (!WriteAll(file.Get(), data)) {
+        error = SystemError("cannot write", temp, errno);
+    } else if (::fsync(file.Get()) != 0) {
+        error = SystemError("cannot flush", temp, errno);
+    } else if (::close(file.Release()) != 0) {
+        error = SystemError("cannot close", temp, errno);
+    } else if (::rename(temp.c_str(), path.c_str()) != 0) {
+        error = SystemError("cannot replace", path, errno);
+    } else {
+        return SyncFolder(folder);
+    }
+    ::unlink(temp.c_str());
+    return error;
+}
+
+}  // namespace raid

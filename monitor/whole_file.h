@@ -1,0 +1,26 @@
+#pragma once
+
+#include <sys/types.h>
+#include <string>
+#include <string_view>
+
+namespace raid {
+
+// A whole small file (event log, settings, metrics, queued mail) read or
+// replaced in one step.
+struct WholeFile {
+    enum class Outcome { Loaded, Missing, Failed };
+    Outcome outcome = Outcome::Failed;
+    std::string data;   // when Loaded
+    std::string error;  // when Failed
+};
+
+WholeFile ReadWholeFile(const std::string& path);
+
+// Replaces `path` with `data`: written to a temporary file in the same folder,
+// flushed to the disk and renamed over the old file, so that a crash never
+// leaves half a file. A replaced file keeps its permissions; a new one gets
+// `newFileMode`. Returns an error text, empty on success.
+std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t newFileMode);
+
+}  // namespace raid
