@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "cli/console.h"
+#include "cli/stop_signal_hold.h"
 #include "maintenance/firmware_image.h"
 #include "maintenance/firmware_upgrade.h"
 #include "monitor/status_text.h"
@@ -183,8 +184,17 @@ int RunFirmware(Platform& platform, Clock& clock, const FirmwareRequest& request
     ConsoleUpgradeView view(clock, state.maintenance.progressCounter, terminal);
     panels.printPanel4 = !terminal;
     engine.SetMessagePump([&view] { view.Tick(); });
+    StopSignalHold stopHeld;
+    if (!stopHeld.held()) {
+        std::fprintf(stderr, "raidcli: Ctrl+C is not held back: do not stop the upgrade\n");
+    }
     const UpgradeResult result = engine.UpgradeFirmware(device, view);
     panels.printPanel4 = false;
+    if (stopHeld.TakeArrived()) {
+        std::fprintf(stderr,
+                     "raidcli: a stop signal came during the upgrade; it was held back "
+                     "until the upgrade ended\n");
+    }
     return result.outcome == UpgradeOutcome::Completed ? 0 : 1;
 }
 

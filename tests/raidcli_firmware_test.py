@@ -9,6 +9,7 @@ that hangs fails on its time-out.
 import fcntl
 import json
 import os
+import signal
 import struct
 import subprocess
 import sys
@@ -121,7 +122,7 @@ def main():
         cases.append((f"{verb} leaves enclosures another process holds alone",
                       [verb, simulate, "--lock-dir=" + every], "", 1, [], ["No Drive found!"]))
 
-    failed = 0
+    failed = 0 if stop_signals_wait(raidcli, env, path("stop.bin", image(16384))) else 1
     for name, args, stdin, status, out_texts, err_texts in cases:
         run_env = env
         if args[-1].startswith("--lock-dir="):
@@ -146,6 +147,41 @@ def main():
         else:
             print(f"ok   {name}")
     return 1 if failed else 0
+
+
+def stop_signals_wait(raidcli, env, firmware):
+    """Ctrl+C and SIGTERM in the middle of programming: the upgrade goes on to
+    its end and says that it held them back."""
+    name = "stop signals wait for the end of the upgrade"
+    run = subprocess.Popen([raidcli, "firmware", "upgrade", firmware, "--simulate", "--yes"],
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+    seen = []
+    for line in run.stdout:
+        seen.append(line)
+        if line.startswith("Process 2 / 3"):
+            run.send_signal(signal.SIGINT)
+            run.send_signal(signal.SIGTERM)
+            break
+    try:
+        rest, err = run.communicate(timeout=120)
+    except subprocess.TimeoutExpired:
+        run.kill()
+        print(f"FAIL {name}: hung")
+        return False
+    out = "".join(seen) + rest
+    problems = []
+    if run.returncode != 0:
+        problems.append(f"exit {run.returncode}, expected 0")
+    if "Firmware Upgrade 3/3 completed!" not in out:
+        problems.append("no completion text")
+    if "held back until the upgrade ended" not in err:
+        problems.append("stderr does not say the signal was held back")
+    if problems:
+        print(f"FAIL {name}: " + "; ".join(problems))
+        print("--- stdout\n" + out + "--- stderr\n" + err)
+        return False
+    print(f"ok   {name}")
+    return True
 
 
 if __name__ == "__main__":
