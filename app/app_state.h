@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/device_state.h"
+#include "maintenance/maintenance_state.h"
 #include "maintenance/smart_store.h"
 #include "monitor/event_log.h"
 #include "monitor/poll_state.h"
@@ -23,6 +24,7 @@ struct AppState {
     DeviceState devices;
     PollState poll;
     EventLogState log;
+    MaintenanceState maintenance;
 
     std::atomic<std::uint8_t> MailFlags{0};
     std::uint8_t SmartCountdown = kSmartRefreshTicks;

@@ -70,6 +70,8 @@ void DeviceChangeFollowUp::Recount() {
         throw;
     }
     if (letters == dev.letterCount && disks == dev.diskCount) {
+        // Nothing to rediscover: the upgrade button comes back as it was.
+        frontEnd_.SetUpgradeEnabled(dev.table.count > 0);
         dev.DetectionRunning.store(0);
         return;
     }

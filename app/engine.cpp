@@ -20,6 +20,8 @@ constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
 constexpr std::uint32_t kMailRetryLookMs = 1000;
 constexpr int kSmartPage = 5;
+// Controller-information block bytes 46-53: firmware stamp and product family.
+constexpr std::size_t kBlockFirmware = 46;
 
 }  // namespace
 
@@ -30,6 +32,24 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
       frontEnd_(frontEnd),
       queue_(std::move(notifyMain)),
       channel_(services.transport, services.clock),
+      panels_(services.status),
+      flash_(
+          SpiFlashAccess::Services{
+              .channel = channel_,
+              .transport = services.transport,
+              .clock = services.clock,
+              .devices = state.devices,
+              .flags = state.flags,
+              .status = panels_,
+              .message =
+                  [this](const std::string& text, const std::string& caption, DialogIcon icon) {
+                      // Discovery reads the flash on the detection thread.
+                      queue_.RunSync([this, text, caption, icon] {
+                          services_.dialogs.MessageBox(text, caption, icon);
+                      });
+                  },
+          },
+          state.maintenance.progressCounter),
       smartReader_(channel_, state.devices, state.flags, state.poll, state.smart),
       discovery_(channel_, services.transport, services.catalog, services.clock, state.devices,
                  state.flags,
@@ -86,6 +106,9 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
         }
         return dev.table.Disk(dev.currentSlot.load());
     });
+    discovery_.SetFlashHeaderReader([this](std::span<std::uint8_t, 256> header) {
+        return flash_.ReadSpiFlash(0, static_cast<std::uint32_t>(header.size()), header);
+    });
 }
 
 Engine::~Engine() {
@@ -97,7 +120,39 @@ Engine::~Engine() {
 
 void Engine::SetMessagePump(std::function<void()> pump) {
     pump_ = pump;
+    flash_.SetMessagePump(pump);
     channel_.SetMessagePump(std::move(pump));
+}
+
+bool Engine::LoadFirmware(const std::string& path, ImageFile& file, std::size_t device) {
+    if (state_.flags.MaintenanceBusy.load()) {
+        return state_.maintenance.image.Loaded();
+    }
+    UpgradeDeviceFacts facts;
+    if (device < state_.devices.table.count) {
+        const ControllerBlock& block = state_.devices.blocks[state_.devices.table.Disk(device)];
+        facts.chipVariant = state_.devices.devices[device].chipVariant;
+        std::copy_n(block.begin() + kBlockFirmware, facts.firmware.size(), facts.firmware.begin());
+    }
+    return LoadFirmwareImage(path, facts, ImageLoadServices{file, panels_, services_.dialogs},
+                             state_.maintenance.image);
+}
+
+UpgradeResult Engine::UpgradeFirmware(std::size_t device, UpgradeView& view) {
+    FirmwareUpgrade upgrade(
+        FirmwareUpgrade::Services{
+            .flash = flash_,
+            .lock = channel_.enclosureLock(),
+            .clock = services_.clock,
+            .devices = state_.devices,
+            .flags = state_.flags,
+            .status = panels_,
+            .dialogs = services_.dialogs,
+            .view = view,
+        },
+        state_.maintenance);
+    upgrade.SetMessagePump(pump_);
+    return upgrade.Run(device);
 }
 
 void Engine::Start() {

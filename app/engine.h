@@ -17,8 +17,13 @@
 #include "device/dialogs.h"
 #include "device/discovery.h"
 #include "device/disk_catalog.h"
+#include "device/enclosure_lock.h"
 #include "device/transport.h"
+#include "maintenance/firmware_image.h"
+#include "maintenance/firmware_upgrade.h"
+#include "maintenance/last_panel_text.h"
 #include "maintenance/smart_reader.h"
+#include "maintenance/spi_flash_access.h"
 #include "monitor/mail_request.h"
 #include "monitor/status_poll.h"
 #include "monitor/status_sink.h"
@@ -109,6 +114,17 @@ class Engine {
     void AddLogLines(const std::vector<std::string>& lines);
     // Let the window handle pending events during long device work.
     void SetMessagePump(std::function<void()> pump);
+    // The lock that keeps other processes of ours off an enclosure while we
+    // talk to it. Without one, nobody else is assumed to be there.
+    void SetEnclosureLock(EnclosureLock& lock) { channel_.SetEnclosureLock(lock); }
+
+    // The firmware file confirmed on the Upgrade page (OpenDialog1CanClose),
+    // checked against device-table entry `device`. Nothing happens while an
+    // upgrade runs. True when an image is loaded.
+    bool LoadFirmware(const std::string& path, ImageFile& file, std::size_t device);
+    // Image2_UpgradeClick for device-table entry `device`.
+    UpgradeResult UpgradeFirmware(std::size_t device, UpgradeView& view);
+    SpiFlashAccess& flash() { return flash_; }
 
     CommandChannel& channel() { return channel_; }
     StatusPoller& poller() { return poller_; }
@@ -133,6 +149,8 @@ class Engine {
     FrontEnd& frontEnd_;
     MainThreadQueue queue_;
     CommandChannel channel_;
+    LastPanelText panels_;
+    SpiFlashAccess flash_;
     SmartReader smartReader_;
     Discovery discovery_;
     StatusPoller poller_;

@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include <cstdlib>
+
 #include "app/simulated_facts.h"
 #include "device/device_state.h"
 #include "device/fixed_disk_catalog.h"
@@ -30,8 +32,19 @@ PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clo
     result.platform.deviceChanges = std::make_unique<sim::SimDeviceChanges>(*sim);
     result.platform.transport = MakeTracedIfRequested(std::move(sim), traceFile);
     result.platform.catalog = std::make_unique<FixedDiskCatalog>();
+    // Each process has stand-ins of its own: nothing to share unless asked.
+    result.platform.lock =
+        ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"), std::make_unique<NoEnclosureLock>());
     result.ok = true;
     return result;
+}
+
+std::unique_ptr<EnclosureLock> ChooseEnclosureLock(const char* lockFolder,
+                                                   std::unique_ptr<EnclosureLock> fallback) {
+    if (lockFolder != nullptr && *lockFolder != '\0') {
+        return MakeFileEnclosureLock(LockFilesIn(lockFolder), true);
+    }
+    return fallback;
 }
 
 std::string PermissionProblem(Transport& transport) {

@@ -6,6 +6,7 @@
 #include "device/clock.h"
 #include "device/device_changes.h"
 #include "device/disk_catalog.h"
+#include "device/enclosure_lock.h"
 #include "device/transport.h"
 #include "sysinfo/system_facts.h"
 
@@ -20,6 +21,8 @@ struct Platform {
     // Set for a simulated machine, whose enclosures come and go on its own
     // timeline; the host's are watched by the front end.
     std::unique_ptr<DeviceChanges> deviceChanges;
+    // Keeps our other processes off an enclosure while this one talks to it.
+    std::unique_ptr<EnclosureLock> lock;
 };
 
 struct PlatformResult {
@@ -36,6 +39,12 @@ PlatformResult MakeHostPlatform(const char* traceFile);
 // it is empty. Host facts (board, name, addresses) are still the machine's.
 PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clock,
                                      const char* traceFile);
+
+// The enclosure lock of a run: lock files in `lockFolder` (the value of
+// RAIDGUI_LOCK_DIR) when given, so that processes sharing a stand-in can
+// share its locks too; otherwise `fallback`.
+std::unique_ptr<EnclosureLock> ChooseEnclosureLock(const char* lockFolder,
+                                                   std::unique_ptr<EnclosureLock> fallback);
 
 // Tries to open every disk number and returns a message for the first one
 // that was refused for lack of rights, or empty text: "no enclosure" and

@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include <cstdlib>
+
 #include "device/disk_catalog_linux.h"
 #include "device/disk_map_linux.h"
 #include "device/trace_transport.h"
@@ -28,6 +30,15 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
         MakeTracedIfRequested(std::make_unique<LinuxTransport>(), traceFile);
     result.platform.catalog = std::make_unique<LinuxDiskCatalog>();
     result.platform.facts = MakeHostFacts();
+    // systemd's convention for block devices: flock on the disk's node.
+    result.platform.lock = ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"),
+                                               MakeFileEnclosureLock(
+                                                   [](std::uint8_t disk) {
+                                                       const auto path =
+                                                           DiskDevicePath(DiskMapRoots{}, disk);
+                                                       return path ? path->string() : std::string();
+                                                   },
+                                                   false));
     result.ok = true;
     return result;
 }

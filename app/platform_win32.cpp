@@ -1,5 +1,7 @@
 #include "app/platform.h"
 
+#include <cstdlib>
+
 #include "device/disk_catalog_win32.h"
 #include "device/trace_transport.h"
 #include "device/transport_win32.h"
@@ -16,6 +18,9 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
     result.platform.transport = MakeTracedIfRequested(MakeWin32Transport(), traceFile);
     result.platform.catalog = std::make_unique<Win32DiskCatalog>();
     result.platform.facts = MakeHostFacts();
+    result.platform.lock = ChooseEnclosureLock(
+        std::getenv("RAIDGUI_LOCK_DIR"),
+        MakeFileEnclosureLock([](std::uint8_t) { return std::string(); }, false));
     result.ok = true;
     return result;
 }

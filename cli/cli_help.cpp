@@ -48,6 +48,15 @@ std::string VerbHelp(const std::string& verb) {
          "  --device 1|2       Device1 (default) or Device2\n"
          "  --days D           user period: days, 0-30\n"
          "  --hours H          user period: hours, in the enclosure's steps\n"},
+        {"firmware",
+         "usage: raidcli firmware check FILE [--device 1|2] [--simulate[=FILE]]\n"
+         "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=FILE]]\n"
+         "check loads the firmware image FILE, prints its checksum and version stamps and\n"
+         "whether it fits the enclosure (exit code 1 when refused). upgrade also rewrites\n"
+         "the enclosure's SPI flash with it: erase, program, read back and compare, with a\n"
+         "progress bar on a terminal; exit code 0 only when the upgrade completed.\n"
+         "  --device 1|2       Device1 (default) or Device2\n"
+         "  --yes              (upgrade) start without asking first\n"},
     };
     const auto it = kHelp.find(verb);
     if (it == kHelp.end()) {

@@ -17,7 +17,7 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
-        options.verb != "schedule" && options.verb != "smart") {
+        options.verb != "schedule" && options.verb != "smart" && options.verb != "firmware") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
     }
@@ -27,7 +27,20 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             return options;
         }
     }
-    for (int i = 2; i < argc; ++i) {
+    int first = 2;
+    if (options.verb == "firmware") {
+        // An option where the file belongs means the file was left out.
+        if (argc < 4 ||
+            (std::string_view(argv[2]) != "check" && std::string_view(argv[2]) != "upgrade") ||
+            std::string_view(argv[3]).starts_with("--")) {
+            options.error = "firmware needs check or upgrade and a file";
+            return options;
+        }
+        options.action = argv[2];
+        options.file = argv[3];
+        first = 4;
+    }
+    for (int i = first; i < argc; ++i) {
         const std::string_view arg = argv[i];
         constexpr std::string_view kSimulate = "--simulate";
         if (arg == kSimulate) {
@@ -42,16 +55,19 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             options.json = true;
         } else if (options.verb == "schedule") {
             options.verbArgs.emplace_back(arg);
-        } else if (options.verb == "smart" && (arg == "--device" || arg.starts_with("--device="))) {
+        } else if ((options.verb == "smart" || options.verb == "firmware") &&
+                   (arg == "--device" || arg.starts_with("--device="))) {
             std::string_view value = arg == "--device" ? std::string_view() : arg.substr(9);
             if (arg == "--device" && i + 1 < argc) {
                 value = argv[++i];
             }
             if (value != "1" && value != "2") {
-                options.error = "--device needs 1 or 2";
+                options.error = "--device takes 1 or 2";
             } else {
                 options.device = value[0] - '0';
             }
+        } else if (arg == "--yes" && options.action == "upgrade") {
+            options.yes = true;
         } else if (arg.starts_with("--metrics=") && options.verb == "monitor") {
             options.metricsFile = std::string(arg.substr(std::string_view("--metrics=").size()));
             if (options.metricsFile.empty()) {

@@ -12,7 +12,10 @@ struct CliOptions {
     bool json = false;
     bool help = false;                  // VERB --help
     std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail)
-    int device = 0;                     // smart --device 1|2; 0: every enclosure
+    std::string action;                 // firmware: check or upgrade
+    std::string file;                   // firmware: the image file
+    int device = 0;                     // smart, firmware --device 1|2; 0: not given
+    bool yes = false;                   // firmware upgrade --yes: without asking
     std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll
     std::string error;                  // set when the arguments are not understood
 };
@@ -27,6 +30,8 @@ inline constexpr const char* kUsage =
     "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
     "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
     "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"
+    "       raidcli firmware check   FILE [--device 1|2] [--simulate[=scenario.json]]\n"
+    "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=scenario.json]]\n"
     "       raidcli mail    show | set OPTIONS | test\n"
     "       raidcli --help | --version\n";
 

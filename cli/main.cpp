@@ -10,6 +10,7 @@
 #include "app/run_wiring.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/firmware_command.h"
 #include "cli/mail_command.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
 
     if (options.verb == "probe") {
         return raid::cli::RunProbe(made.platform, clock);
+    }
+    if (options.verb == "firmware") {
+        return raid::cli::RunFirmware(made.platform, clock,
+                                      {.action = options.action,
+                                       .file = options.file,
+                                       .device = options.device == 0 ? 1 : options.device,
+                                       .yes = options.yes});
     }
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);

@@ -137,6 +137,9 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, [&waiter] { waiter.Wake(); });
+    if (platform.lock) {
+        engine.SetEnclosureLock(*platform.lock);
+    }
     std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
                 state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
     std::fflush(stdout);

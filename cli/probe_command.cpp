@@ -50,6 +50,9 @@ int RunProbe(Platform& platform, Clock& clock) {
     CommandChannel channel(transport, clock);
     std::uint8_t target = 0;
     channel.SetTargetResolver([&target] { return target; });
+    if (platform.lock) {
+        channel.SetEnclosureLock(*platform.lock);
+    }
 
     int opened = 0;
     int answered = 0;

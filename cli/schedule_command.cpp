@@ -194,6 +194,9 @@ int RunSchedule(Platform& platform, Clock& clock, const std::vector<std::string>
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, {});
+    if (platform.lock) {
+        engine.SetEnclosureLock(*platform.lock);
+    }
     const bool found =
         a.set ? StartUp(engine, state, frontEnd, clock) : engine.DiscoverAndPollOnce() > 0;
     DeviceState& dev = state.devices;

@@ -108,6 +108,9 @@ int RunSmart(Platform& platform, Clock& clock, bool json, int device) {
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, {});
+    if (platform.lock) {
+        engine.SetEnclosureLock(*platform.lock);
+    }
     const int found = engine.DiscoverAndPollOnce();
     if (found <= 0) {
         const std::string hint = PermissionProblem(*platform.transport);

@@ -120,6 +120,9 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, {});
+    if (platform.lock) {
+        engine.SetEnclosureLock(*platform.lock);
+    }
     const int found = engine.DiscoverAndPollOnce();
     const std::size_t shown = std::min<std::size_t>(static_cast<std::size_t>(found), kMaxDevices);
 

@@ -176,7 +176,13 @@ CommandStatus CommandChannel::RunOnTarget(std::uint8_t code,
     if (!guard.acquired()) {
         return kErrSequenceRead;
     }
-    const DeviceHandle handle = transport_.OpenDevice(resolveTarget_() & 0x0F);
+    const std::uint8_t disk = resolveTarget_() & 0x0F;
+    const EnclosureLockHold hold(*lock_, disk, clock_, kLockWaitMs, pump_);
+    if (!hold.held()) {
+        lastStatus_ = kErrEnclosureBusy;
+        return kErrEnclosureBusy;
+    }
+    const DeviceHandle handle = transport_.OpenDevice(disk);
     if (handle == kInvalidHandle) {
         lastStatus_ = kErrOpenFailed;
         return kErrOpenFailed;

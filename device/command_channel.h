@@ -9,6 +9,7 @@
 #include "device/clock.h"
 #include "device/command_codes.h"
 #include "device/command_frame.h"
+#include "device/enclosure_lock.h"
 #include "device/transport.h"
 
 namespace raid {
@@ -46,6 +47,11 @@ class CommandChannel {
 
     void SetTargetResolver(TargetResolver resolver) { resolveTarget_ = std::move(resolver); }
     void SetMessagePump(MessagePump pump) { pump_ = std::move(pump); }
+    // Every command that opens its target holds the target's lock from the
+    // first read of its sequence to the end of its reply wait. The flash
+    // commands use the caller's handle: their caller holds the lock.
+    void SetEnclosureLock(EnclosureLock& lock) { lock_ = &lock; }
+    EnclosureLock& enclosureLock() { return *lock_; }
 
     CommandStatus SendCommand(std::uint8_t code, std::span<std::uint8_t, kSectorSize> reply);
     CommandStatus FlashRead(DeviceHandle handle, std::uint32_t address,
@@ -92,6 +98,8 @@ class CommandChannel {
     Clock& clock_;
     TargetResolver resolveTarget_;
     MessagePump pump_;
+    NoEnclosureLock noLock_;
+    EnclosureLock* lock_ = &noLock_;
 
     ReplySector replyBuffer_{};
     CommandStatus lastStatus_ = 0;

@@ -29,11 +29,14 @@ inline constexpr std::uint32_t kSeparatorSector = 0x5FFF;
 
 // Command status: the controller's byte (0x20 = success) or a local code.
 using CommandStatus = std::uint8_t;
-inline constexpr CommandStatus kStatusOk = 0x00;          // what wrappers return on success
-inline constexpr CommandStatus kDeviceSuccess = 0x20;     // the controller's success byte
-inline constexpr CommandStatus kErrOpenFailed = 0xF0;     // target disk could not be opened
-inline constexpr CommandStatus kErrReplyRead = 0xF1;      // a read of the reply sector failed
-inline constexpr CommandStatus kErrNoReply = 0xF2;        // no signed reply within the budget
+inline constexpr CommandStatus kStatusOk = 0x00;       // what wrappers return on success
+inline constexpr CommandStatus kDeviceSuccess = 0x20;  // the controller's success byte
+inline constexpr CommandStatus kErrOpenFailed = 0xF0;  // target disk could not be opened
+inline constexpr CommandStatus kErrReplyRead = 0xF1;   // a read of the reply sector failed
+inline constexpr CommandStatus kErrNoReply = 0xF2;     // no signed reply within the budget
+// Another process of ours kept the enclosure locked for the whole wait; the
+// command was not sent.
+inline constexpr CommandStatus kErrEnclosureBusy = 0xF3;
 inline constexpr CommandStatus kErrUnknownStatus = 0xF4;  // unknown status byte in the reply
 inline constexpr CommandStatus kErrSequenceRead = 0xFF;   // a read of the read sequence failed
 

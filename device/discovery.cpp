@@ -8,7 +8,6 @@ namespace raid {
 namespace {
 
 constexpr std::uint32_t kCommandPauseMs = 200;
-constexpr int kFlashReadTries = 9;
 constexpr std::size_t kFlashTypeOffset = 149;
 
 // Controller-information block offsets.
@@ -113,10 +112,14 @@ int Discovery::ProbeDisks() {
         if (found == kMaxDevices) {
             break;  // the table is full: the first eight enclosures are kept
         }
+        // The flash target index names a device-table entry, not a disk.
         const std::uint16_t flashTarget = flags_.flashTargetIndex.load();
-        if (!flags_.StartupPass.load() && d == flashTarget && flashTarget < kMaxDevices) {
+        if (!flags_.StartupPass.load() && flashTarget < devices_.table.count &&
+            d == devices_.table.Disk(flashTarget)) {
             // The enclosure being flashed is not disturbed by a probe.
-            devices_.newTable.entries[found++] = devices_.table.entries[flashTarget];
+            if (KeepAsItWas(d, found)) {
+                ++found;
+            }
             if (++probed >= devices_.diskCount) {
                 break;
             }
@@ -128,8 +131,19 @@ int Discovery::ProbeDisks() {
         }
         transport_.CloseHandle(h);
         devices_.EntryUnderTest.store(d);
-        if (ProbeOne(d, found)) {
-            devices_.newTable.entries[found++] = d | kEnclosureMark;
+        switch (ProbeOne(d, found)) {
+            case ProbeResult::Enclosure:
+                devices_.newTable.entries[found++] = d | kEnclosureMark;
+                break;
+            case ProbeResult::Busy:
+                // Another process of ours has the enclosure (an upgrade,
+                // say): it is still there, not gone.
+                if (KeepAsItWas(d, found)) {
+                    ++found;
+                }
+                break;
+            case ProbeResult::NotEnclosure:
+                break;
         }
         if (++probed >= devices_.diskCount) {
             break;
@@ -139,16 +153,40 @@ int Discovery::ProbeDisks() {
     return static_cast<int>(found);
 }
 
-bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
+bool Discovery::KeepAsItWas(std::uint8_t disk, std::size_t index) {
+    for (std::size_t i = 0; i < devices_.table.count && i < kMaxDevices; ++i) {
+        if (devices_.table.Disk(i) != disk) {
+            continue;
+        }
+        devices_.newTable.entries[index] = devices_.table.entries[i];
+        // Its block was cleared with the others; what the last run found
+        // still holds (name, firmware), so nothing reads as changed.
+        devices_.blocks[disk] = devices_.previousBlocks[disk];
+        // Entries before it were written at lower indexes only, so entry i
+        // is still intact here.
+        if (i != index) {
+            devices_.devices[index] = devices_.devices[i];
+            devices_.slots[index] = devices_.slots[i];
+        }
+        return true;
+    }
+    return false;
+}
+
+Discovery::ProbeResult Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
     ControllerBlock& block = devices_.blocks[disk];
-    if (channel_.SendCommand(CmdProbe, block) != kStatusOk) {
-        return false;
+    const CommandStatus probe = channel_.SendCommand(CmdProbe, block);
+    if (probe == kErrEnclosureBusy) {
+        return ProbeResult::Busy;
+    }
+    if (probe != kStatusOk) {
+        return ProbeResult::NotEnclosure;
     }
     MonitorSlot& slot = devices_.slots[index];
     slot.features = 0;
     clock_.SleepMs(kCommandPauseMs);
     if (channel_.SendCommand(CmdGetControllerInfo, block) != kStatusOk) {
-        return false;
+        return ProbeResult::NotEnclosure;
     }
     if ((block[kBuzzerCaps] >> 4) == 5) {
         slot.features |= kFeatureBuzzer;
@@ -158,7 +196,7 @@ bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
     }
     std::copy_n(block.begin() + kFirmwareSource, 8, block.begin() + kFirmware);
     if (!Recognised(block)) {
-        return false;
+        return ProbeResult::NotEnclosure;
     }
 
     FoundDevice& device = devices_.devices[index];
@@ -168,7 +206,7 @@ bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
         device.scheduleUnit = block[kBackupCaps] & 0x1F;
         std::copy_n(block.begin() + kSchedulePresets, 3, device.schedulePresets.begin());
     }
-    ReadFlashHeader(disk, index);
+    ReadFlashHeader(index);
 
     if (block[kControllerName] != 0) {
         device.namePresent = true;
@@ -198,26 +236,14 @@ bool Discovery::ProbeOne(std::uint8_t disk, std::size_t index) {
     record.validMark = kValidMark;
     record.envStatus = slot.envRefresh ? 0xA0 : 0xFF;
     ComputeArrayCapacity(index, record, driveInfo);
-    return true;
+    return ProbeResult::Enclosure;
 }
 
-void Discovery::ReadFlashHeader(std::uint8_t disk, std::size_t index) {
-    const DeviceHandle h = transport_.OpenDevice(disk);
-    if (h == kInvalidHandle) {
-        return;
-    }
+void Discovery::ReadFlashHeader(std::size_t index) {
     std::array<std::uint8_t, 2 * kPayloadLength> header{};
-    for (std::uint32_t part = 0; part < 2; ++part) {
-        std::span<std::uint8_t, kPayloadLength> chunk(header.data() + part * kPayloadLength,
-                                                      kPayloadLength);
-        for (int attempt = 0; attempt < kFlashReadTries; ++attempt) {
-            if (channel_.FlashRead(h, part * kPayloadLength, chunk) == kStatusOk) {
-                break;
-            }
-        }
+    if (readFlashHeader_ && readFlashHeader_(header)) {
+        devices_.devices[index].flashType = header[kFlashTypeOffset];
     }
-    transport_.CloseHandle(h);
-    devices_.devices[index].flashType = header[kFlashTypeOffset];
 }
 
 void Discovery::NameFromInquiry(std::uint8_t disk, ControllerBlock& block) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "device/clock.h"
@@ -20,8 +21,14 @@ class Discovery {
     // the caller hands it over.
     using MessageSink = std::function<void(const std::string& text)>;
 
+    // Reads the first 256 bytes of the probed disk's controller flash; true
+    // on success. The maintenance layer supplies it (its ReadSpiFlash).
+    using FlashHeaderReader = std::function<bool(std::span<std::uint8_t, 256> header)>;
+
     Discovery(CommandChannel& channel, Transport& transport, DiskCatalog& catalog, Clock& clock,
               DeviceState& devices, ProcessFlags& flags, MessageSink message);
+
+    void SetFlashHeaderReader(FlashHeaderReader reader) { readFlashHeader_ = std::move(reader); }
 
     // Volume scan and probe; a second probe when the first finds nothing.
     int DiscoverDevices();
@@ -35,8 +42,12 @@ class Discovery {
     static constexpr const char* kTooManyVolumes = "Drive Count Must less than 20.";
 
   private:
-    bool ProbeOne(std::uint8_t disk, std::size_t index);
-    void ReadFlashHeader(std::uint8_t disk, std::size_t index);
+    enum class ProbeResult { Enclosure, NotEnclosure, Busy };
+    ProbeResult ProbeOne(std::uint8_t disk, std::size_t index);
+    // Keeps disk `disk` as the current table has it, at new index `index`;
+    // false when it has no entry there.
+    bool KeepAsItWas(std::uint8_t disk, std::size_t index);
+    void ReadFlashHeader(std::size_t index);
     void NameFromInquiry(std::uint8_t disk, ControllerBlock& block);
     void QueryHybrid(MonitorSlot& slot);
     void ComputeArrayCapacity(std::size_t index, RaidStatus& record, const ReplySector& driveInfo);
@@ -48,6 +59,7 @@ class Discovery {
     DeviceState& devices_;
     ProcessFlags& flags_;
     MessageSink message_;
+    FlashHeaderReader readFlashHeader_;
 };
 
 }  // namespace raid

@@ -245,6 +245,11 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
         Trace(0, roundText + ",yz," + counter);
     }
 
+    if (result == kErrEnclosureBusy) {
+        // Another process of ours (an upgrade, say) has the enclosure: this
+        // poll passes it by without counting it as failing.
+        return SlotOutcome::Skipped;
+    }
     if (result != kStatusOk) {
         if (++state.failCount > kMaxFailCount) {
             poll_.slotChecked[slot].store(false);

@@ -52,6 +52,35 @@ bool InWindow(const FaultConfig& fault, std::uint64_t nowMs) {
     return nowMs >= fault.fromMs && (!fault.untilMs || nowMs < *fault.untilMs);
 }
 
+constexpr std::size_t kDataAt = 80;
+constexpr std::uint32_t kFlashPage = 128;
+constexpr std::uint32_t kFlashSector = 4096;
+
+// The flash bytes a complete flash frame works on: [first, first + length).
+std::optional<std::pair<std::uint32_t, std::uint32_t>> FlashRange(const ReceivedFrame& frame) {
+    const std::uint8_t code = frame.code();
+    if (code != CmdFlashRead && code != CmdFlashErase && code != CmdFlashProgram) {
+        return std::nullopt;
+    }
+    const auto args = frame.args();
+    const std::uint32_t address = ((std::uint32_t{args[1]} << 8) | args[2]) * kFlashPage;
+    if (code == CmdFlashErase) {
+        return std::pair{address - address % kFlashSector, kFlashSector};
+    }
+    return std::pair{address, kFlashPage};
+}
+
+bool Covers(const FaultConfig& fault, const ReceivedFrame* frame) {
+    if (!fault.address) {
+        return true;
+    }
+    if (frame == nullptr) {
+        return false;
+    }
+    const auto range = FlashRange(*frame);
+    return range && *fault.address >= range->first && *fault.address - range->first < range->second;
+}
+
 // Relay arguments: ATA command, bay, quarter (fetches only).
 bool ArgumentsMatch(const FaultConfig& fault, std::uint8_t code,
                     const std::array<std::uint8_t, 3>* args) {
@@ -145,7 +174,7 @@ bool Controller::Read(std::uint32_t lba, std::uint64_t nowMs, std::span<std::uin
             pending_.reset();
             break;
         case FrameDecoder::Step::CommandKnown:
-            if (!Hits(FaultKind::SequenceRead, decoder_.Frame().code(), nullptr, nowMs).empty()) {
+            if (!Hits(FaultKind::SequenceRead, decoder_.Frame().code(), nowMs).empty()) {
                 decoder_.Reset();
                 return false;
             }
@@ -188,28 +217,37 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
         std::copy(frame.payload().begin(), frame.payload().end(), record.payload.begin());
     }
     record.crcOk = frame.crcOk;
-    if (frame.crcOk) {
+    if (frame.crcOk && !Hits(FaultKind::Vanish, frame.code(), nowMs, &frame).empty()) {
+        // Gone before it could act: nothing is executed, nothing answers.
+        vanished_ = true;
+        pending_.reset();
+    } else if (frame.crcOk) {
         PendingReply reply;
         const std::uint8_t code = frame.code();
-        const auto args = frame.args();
         const std::uint8_t status = Execute(frame, nowMs, reply.sector);
         reply.sector[kStatusAt] = status;
-        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, code, &args, nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, code, nowMs, &frame)) {
             reply.sector[kStatusAt] = fault->status;
         }
-        for (const FaultConfig* fault : Hits(FaultKind::WrongEcho, code, &args, nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::WrongEcho, code, nowMs, &frame)) {
             reply.sector[kEchoCodeAt] = fault->echo[0];
             reply.sector[kEchoArgAt] = fault->echo[1];
         }
+        if (code == CmdFlashRead) {
+            for (const FaultConfig* fault : Hits(FaultKind::FlipBit, code, nowMs, &frame)) {
+                const std::uint32_t at = *fault->address - FlashRange(frame)->first;
+                reply.sector[kDataAt + at] ^= static_cast<std::uint8_t>(1u << (fault->bit & 7));
+            }
+        }
         Sign(reply.sector, config_.signature);
-        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, code, &args, nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, code, nowMs, &frame)) {
             reply.sector[fault->secondSignature ? kTailAt + kSignatureSize - 1 : 0] ^= 0x01;
         }
         reply.pollsLeft = 0;
-        for (const FaultConfig* fault : Hits(FaultKind::NoReply, code, &args, nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::NoReply, code, nowMs, &frame)) {
             reply.pollsLeft = fault->polls;
         }
-        reply.failReads = !Hits(FaultKind::ReplyRead, code, &args, nowMs).empty();
+        reply.failReads = !Hits(FaultKind::ReplyRead, code, nowMs, &frame).empty();
         record.status = reply.sector[kStatusAt];
         pending_ = reply;
     }
@@ -219,13 +257,17 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
 }
 
 std::vector<const FaultConfig*> Controller::Hits(FaultKind kind, std::uint8_t code,
-                                                 const std::array<std::uint8_t, 3>* args,
-                                                 std::uint64_t nowMs) {
+                                                 std::uint64_t nowMs, const ReceivedFrame* frame) {
     std::vector<const FaultConfig*> hits;
+    std::array<std::uint8_t, 3> args{};
+    if (frame != nullptr) {
+        args = frame->args();
+    }
     for (ActiveFault& fault : faults_) {
         const FaultConfig& f = fault.config;
-        if (f.kind != kind || (f.code && *f.code != code) || !ArgumentsMatch(f, code, args) ||
-            !InWindow(f, nowMs) || (fault.remaining && *fault.remaining == 0)) {
+        if (f.kind != kind || (f.code && *f.code != code) ||
+            !ArgumentsMatch(f, code, frame != nullptr ? &args : nullptr) || !InWindow(f, nowMs) ||
+            !Covers(f, frame) || (fault.remaining && *fault.remaining == 0)) {
             continue;
         }
         if (fault.remaining) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "sim/drive_sectors.h"
@@ -68,6 +69,8 @@ class Controller {
     void Advance(std::uint64_t nowMs);
     // Forgets a half-received frame and any pending reply, as a power cycle would.
     void ResetLink();
+    // True once after a Vanish fault struck: the enclosure is to disappear.
+    bool TakeVanished() { return std::exchange(vanished_, false); }
 
     const ControllerConfig& config() const { return config_; }
     ControllerState& state() { return state_; }
@@ -98,11 +101,10 @@ class Controller {
     bool ServeReplyPoll(bool repeated, std::span<std::uint8_t, 512> out);
     void Finish(const ReceivedFrame& frame, std::uint64_t nowMs);
     // Faults of `kind` that hit command `code` now; each hit uses up one of its
-    // times. Without `args` (not received yet) faults narrowed to relay
-    // arguments do not hit.
-    std::vector<const FaultConfig*> Hits(FaultKind kind, std::uint8_t code,
-                                         const std::array<std::uint8_t, 3>* args,
-                                         std::uint64_t nowMs);
+    // times. `frame` is the complete frame, when there is one yet: faults
+    // narrowed to a flash address or to relay arguments hit only complete frames.
+    std::vector<const FaultConfig*> Hits(FaultKind kind, std::uint8_t code, std::uint64_t nowMs,
+                                         const ReceivedFrame* frame = nullptr);
 
     // Command execution: fills the data fields of `reply`, returns its status byte.
     std::uint8_t Execute(const ReceivedFrame& frame, std::uint64_t nowMs, Sector& reply);
@@ -130,6 +132,7 @@ class Controller {
     std::optional<PendingReply> pending_;
     std::array<std::optional<AtaResult>, 2> ataResults_;
     bool recording_ = false;
+    bool vanished_ = false;
     std::vector<CommandRecord> commands_;
 };
 

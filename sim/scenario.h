@@ -91,6 +91,8 @@ enum class FaultKind {
     SequenceRead,  // the read of the command byte fails
     ReplyRead,     // reads of the reply sector fail
     BadSignature,  // one signature of the pair is wrong
+    FlipBit,       // a flash read answers with `bit` of the byte at `address` flipped
+    Vanish,        // the enclosure disappears as the command arrives, unanswered
     WrongEcho,     // reply bytes 76-77 carry `echo` instead of the relayed command
 };
 
@@ -103,6 +105,10 @@ struct FaultConfig {
     std::optional<std::uint32_t> polls;    // NoReply: none = never
     std::uint8_t status = 0;               // StatusByte
     bool secondSignature = false;          // BadSignature: spoil the one at 496, else at 0
+    // Narrows the fault to flash commands whose range (128 bytes read or
+    // programmed, 4096 erased) covers this byte address.
+    std::optional<std::uint32_t> address;
+    std::uint8_t bit = 0;  // FlipBit
     // Narrowing to ATA relay frames (0xB1 / 0xB2): the relayed ATA command,
     // the bay (0 entry A, 1 entry B) and the quarter of a fetch (1-4).
     std::optional<std::uint8_t> ata;

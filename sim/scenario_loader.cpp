@@ -453,7 +453,7 @@ bool ReadEcho(Reader& r, const Json& node, const std::string& path, FaultConfig&
 bool ReadFault(Reader& r, const Json& node, const std::string& path, FaultConfig& out) {
     if (!r.Object(node, path,
                   {"kind", "code", "from_ms", "until_ms", "times", "polls", "status", "spoil",
-                   "ata", "drive", "part", "echo"})) {
+                   "address", "bit", "ata", "drive", "part", "echo"})) {
         return false;
     }
     std::size_t kind = 0;
@@ -462,7 +462,7 @@ bool ReadFault(Reader& r, const Json& node, const std::string& path, FaultConfig
     }
     if (!r.Choice(node, "kind", path,
                   {"no_reply", "status", "sequence_read_fails", "reply_read_fails", "bad_signature",
-                   "wrong_echo"},
+                   "flip_bit", "vanish", "wrong_echo"},
                   kind)) {
         return false;
     }
@@ -509,6 +509,23 @@ bool ReadFault(Reader& r, const Json& node, const std::string& path, FaultConfig
         return false;
     }
     out.secondSignature = spoil == 1;
+    std::uint32_t address = 0;
+    if (!r.Number(node, "address", path, address, kMaxFlash - 1) ||
+        !r.Number(node, "bit", path, out.bit, std::uint8_t{7})) {
+        return false;
+    }
+    if (node.contains("address")) {
+        if (out.kind == FaultKind::SequenceRead) {
+            return r.Fail(path + ".address", "a sequence read fails before the address is known");
+        }
+        out.address = address;
+    }
+    if (out.kind == FaultKind::FlipBit && !out.address) {
+        return r.Fail(path + ".address", "a flip_bit fault needs the flash address");
+    }
+    if (node.contains("bit") && out.kind != FaultKind::FlipBit) {
+        return r.Fail(path + ".bit", "only a flip_bit fault flips a bit");
+    }
     return ReadRelayNarrowing(r, node, path, out) && ReadEcho(r, node, path, out);
 }
 

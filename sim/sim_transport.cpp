@@ -125,6 +125,11 @@ bool SimTransport::ReadSectors(DeviceHandle handle, std::uint32_t lba,
         bool ok = true;
         if (disk->controller) {
             ok = disk->controller->Read(sectorLba, now, sector);
+            if (disk->controller->TakeVanished()) {
+                disk->present = false;  // unplugged in the middle of a command
+                disk->controller->ResetLink();
+                ++presenceChanges_;
+            }
         } else {
             FillDiskContent(sectorLba, sector);
         }

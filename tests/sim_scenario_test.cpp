@@ -132,6 +132,20 @@ TEST(SimScenario, BadFilesAreRefusedWithTheOffendingPath) {
         {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "status", "status": 33, "polls": 2}], )" +
              drives + "}]}",
          "faults[0].polls"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "flip_bit"}], )" + drives + "}]}",
+         "faults[0].address: a flip_bit fault needs"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "vanish", "bit": 1}], )" + drives +
+             "}]}",
+         "faults[0].bit: only a flip_bit"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "flip_bit", "address": 0, "bit": 8}], )" +
+             drives + "}]}",
+         "faults[0].bit"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "vanish", "address": 8388608}], )" +
+             drives + "}]}",
+         "faults[0].address"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "sequence_read_fails", "address": 0}], )" +
+             drives + "}]}",
+         "faults[0].address: a sequence read fails before"},
         {R"({"timeline": [{"at_ms": 0, "disk": 2, "task_status": 1}]})",
          "timeline[0].disk: no enclosure on disk 2"},
         {R"({"enclosures": [{"disk": 0, )" + drives +
@@ -174,6 +188,27 @@ TEST(SimScenario, BadFilesAreRefusedWithTheOffendingPath) {
         EXPECT_NE(r.error.find(c.mentions), std::string::npos) << r.error;
         EXPECT_TRUE(r.scenario.enclosures.empty());
     }
+}
+
+TEST(SimScenario, FlashFaultsReachTheScenario) {
+    const LoadResult r = ParseScenario(R"({"enclosures": [{"disk": 0, "drives": [{}, {}],
+        "faults": [
+          {"kind": "status", "code": "0x23", "address": "0x3000", "status": "0xE0", "times": 2},
+          {"kind": "flip_bit", "address": 40959, "bit": 3},
+          {"kind": "vanish", "code": 37, "address": 4096}
+        ]}]})");
+    ASSERT_TRUE(r.ok) << r.error;
+    const auto& f = r.scenario.enclosures[0].faults;
+    ASSERT_EQ(f.size(), 3u);
+    EXPECT_EQ(f[0].kind, FaultKind::StatusByte);
+    EXPECT_EQ(f[0].address, 0x3000u);
+    EXPECT_EQ(f[0].times, 2u);
+    EXPECT_EQ(f[1].kind, FaultKind::FlipBit);
+    EXPECT_EQ(f[1].address, 40959u);
+    EXPECT_EQ(f[1].bit, 3);
+    EXPECT_EQ(f[2].kind, FaultKind::Vanish);
+    EXPECT_EQ(f[2].code, 0x25);
+    EXPECT_EQ(f[2].address, 4096u);
 }
 
 // The relay faults narrowed by ATA command, bay and quarter, and a SMART

@@ -29,6 +29,9 @@ GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceC
                 window, [window] { window->RunHandOvers(); }, Qt::QueuedConnection);
         });
     engine_->SetMessagePump(PumpEventsIfGuiThread);
+    if (platform.lock) {
+        engine_->SetEnclosureLock(*platform.lock);
+    }
     mail_->Connect(*engine_);
     window->Attach(*engine_);
 

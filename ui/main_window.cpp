@@ -255,6 +255,8 @@ void MainWindow::FormCreate() {
 
 void MainWindow::Attach(Engine& engine) {
     engine_ = &engine;
+    upgradePage_ = new UpgradePage(notebook1_->widget(kPageUpgrade), state_, engine, files_,
+                                   *timer1_, slotBoxes_, [this] { return upgradeSlot_; });
     setupPage_->Attach(engine);
 }
 

@@ -18,6 +18,7 @@
 #include "ui/picture_button.h"
 #include "ui/qt_dialogs.h"
 #include "ui/status_panels.h"
+#include "ui/upgrade_page.h"
 
 namespace raid {
 class Engine;
@@ -99,6 +100,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     // does; false when there is no such enclosure.
     bool SelectStatusDevice(int slot);
     int shownSlot() const { return state_.poll.shownSlot; }
+    // Chooses enclosure `slot` on the Upgrade page, as its picture does.
+    void SelectUpgradeDevice(int slot) { UpgradeDevicePictureClick(slot); }
     int deviceCount() const { return state_.devices.table.count; }
 
     bool EnvPanelSupported() const { return envPanelSupported_; }
@@ -110,6 +113,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool QueryEndSession();
 
     LogViewer* logViewer() const { return viewer_.data(); }
+    UpgradePage* upgradePage() const { return upgradePage_; }
     SetupPage& setupPage() { return *setupPage_; }
     SmartPage& smartPage() { return *smartPage_; }
 
@@ -188,6 +192,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     int handOverDepth_ = 0;
     bool settingBuzzerBox_ = false;
     QPointer<LogViewer> viewer_;
+    UpgradePage* upgradePage_ = nullptr;
     std::unique_ptr<SetupPage> setupPage_;
 };
 

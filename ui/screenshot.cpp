@@ -40,6 +40,7 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
     std::vector<QPixmap> pictures;
     const int shown = window.shownSlot();
     const int shownPage = window.currentPage();
+    const int upgradeShown = window.upgradeSlot();
     const int count = std::min(window.deviceCount(), 2);
     for (int slot = 0; slot < count; ++slot) {
         // From the status page, so that the labels other pages quote (drive
@@ -47,6 +48,9 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
         window.OpenPage(kPageStatus);
         if (window.SelectStatusDevice(slot)) {
             window.OpenPage(page);
+            if (page == kPageUpgrade) {
+                window.SelectUpgradeDevice(slot);
+            }
             pictures.push_back(WindowPicture(window));
         }
     }
@@ -55,6 +59,9 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
         pictures.push_back(WindowPicture(window));
     } else {
         window.SelectStatusDevice(shown);
+        if (page == kPageUpgrade) {
+            window.SelectUpgradeDevice(upgradeShown);
+        }
     }
     window.OpenPage(shownPage);
     const qreal ratio = pictures.front().devicePixelRatio();

@@ -16,6 +16,11 @@ transport traces on the serial console; the host then checks
              the reads raidcli sent to disk 0, in order, and they form
              well-formed commands (frames with separators, then reply polls).
 
+A case with "firmware" also runs `raidcli firmware upgrade` of a 64 KiB image
+after them and checks the stand-in's flash afterwards byte for byte, and that
+the backend received well-formed commands with the erase, program and read
+counts of that image.
+
 A case marked expect_broken runs a deliberately broken backend: it passes only
 when the guest run completed and the reads check failed.
 """
@@ -35,6 +40,7 @@ import time
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from guest_image import firmware_image
 from read_check import ReadStreamError, first_difference, parse_commands
 
 HERE = Path(__file__).resolve().parent
@@ -43,6 +49,9 @@ PR_SET_PDEATHSIG = 1
 CMD_PROBE = 0x10
 CMD_CONTROLLER_INFO = 0x11
 CMD_DRIVE_INFO = 0x17
+CMD_FLASH_READ = 0x20
+CMD_FLASH_ERASE = 0x23
+CMD_FLASH_PROGRAM = 0x25
 CMD_ATA_ISSUE = 0xB1
 CMD_ATA_FETCH = 0xB2
 RUNS = ("probe", "status", "smart")
@@ -79,6 +88,8 @@ def start_nbdkit(args, case, work: Path):
     cmd = [args.nbdkit, "-f", "-U", str(sock), "-P", str(pid_file), str(args.plugin),
            f"scenario={args.scenario}", f"disk={case['disk']}", f"readlog={read_log}",
            f"fault={case.get('fault', 'none')}"]
+    if case.get("firmware"):
+        cmd.append(f"flashdump={work / 'flash.bin'}")
     out = open(work / "nbdkit.log", "w")
     process = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
                                preexec_fn=die_with_parent)
@@ -138,8 +149,8 @@ class Console:
     problem: str = None
 
 
-def drive_guest(qemu, read_log, timeout):
-    """Reads the console to the end; says "go" once the guest is ready."""
+def drive_guest(qemu, read_log, timeout, go="go"):
+    """Reads the console to the end; says `go` once the guest is ready."""
     console = Console()
     start = time.monotonic()
     deadline = start + timeout
@@ -167,7 +178,7 @@ def drive_guest(qemu, read_log, timeout):
                 # The guest waits for "go": nothing reads the disk meanwhile.
                 console.mark = count_lines(read_log)
                 console.ready_s = time.monotonic() - start
-                qemu.stdin.write(b"go\n")
+                qemu.stdin.write(go.encode() + b"\n")
                 qemu.stdin.flush()
             elif line == "@@DONE":
                 console.done_s = time.monotonic() - start
@@ -298,8 +309,9 @@ def check_smart(checks, run, expect):
                          for d in drives))
 
 
-def check_reads(checks, run, received):
-    """`received`: what the backend got after raidcli started, or None when unknown."""
+def check_reads(checks, run, received, firmware=False):
+    """`received`: what the backend got after raidcli started, or None when unknown.
+    With `firmware`, the reads after those of probe, status and smart are the upgrade's."""
     problems = []
     sent = {name: trace_reads(run.traces.get(name, []), 0) for name in RUNS}
     failed = [(name, lba) for name, reads in sent.items() for lba, ok in reads if not ok]
@@ -330,6 +342,9 @@ def check_reads(checks, run, received):
             parse_commands(received)
         except ReadStreamError as error:
             problems.append(f"the backend received a malformed stream: {error}")
+        upgrade = received[len(all_sent):] if firmware else []
+        if firmware:
+            received = received[:len(all_sent)]
         diff = first_difference(received, all_sent)
         if diff is not None:
             i, got, want = diff
@@ -339,7 +354,54 @@ def check_reads(checks, run, received):
                             f"received around it: {context})")
         detail = f"{len(received)} reads, " + \
             " + ".join(str(len(streams.get(name, []))) for name in RUNS) + " commands, as sent"
+        if firmware:
+            detail += check_upgrade_stream(problems, upgrade)
     checks.add("reads", not problems, "; ".join(problems) or detail)
+
+
+def check_upgrade_stream(problems, lbas):
+    """The upgrade's reads: well-formed commands, one erase per 4096 bytes of
+    E (65536 rounded down to 8 KiB, plus 8 KiB) and one program and one
+    read-back per 128 bytes of the image."""
+    try:
+        commands = parse_commands(lbas)
+    except ReadStreamError as error:
+        problems.append(f"the upgrade's reads are malformed: {error}")
+        return ""
+    size = len(firmware_image())
+    erase_length = (size & ~0x1FFF) + 0x2000
+    counts = {code: sum(1 for c in commands if c.code == code)
+              for code in (CMD_FLASH_ERASE, CMD_FLASH_PROGRAM, CMD_FLASH_READ)}
+    want = {CMD_FLASH_ERASE: erase_length // 4096, CMD_FLASH_PROGRAM: size // 128}
+    for code, n in want.items():
+        if counts[code] != n:
+            problems.append(f"the upgrade sent {counts[code]} commands 0x{code:02X}, expected {n}")
+    # Discovery reads the flash header too: two reads before the read-back.
+    if counts[CMD_FLASH_READ] < size // 128:
+        problems.append(f"the upgrade read back {counts[CMD_FLASH_READ]} pages")
+    return (f"; upgrade: {len(lbas)} reads, {counts[CMD_FLASH_ERASE]} erase, "
+            f"{counts[CMD_FLASH_PROGRAM]} program, {counts[CMD_FLASH_READ]} read commands")
+
+
+def check_firmware(checks, run, flash):
+    """`flash`: the stand-in's flash as the backend left it, or None."""
+    image = firmware_image()
+    erase_length = (len(image) & ~0x1FFF) + 0x2000
+    problems = []
+    out = run.outputs.get("upgrade", [])
+    if run.codes.get("upgrade") != 0:
+        problems.append(f"raidcli firmware upgrade exited with {run.codes.get('upgrade')}")
+    if "Firmware Upgrade 3/3 completed!" not in out:
+        problems.append(f"no completion text in its output: {out[-5:]}")
+    if flash is None:
+        problems.append("the backend wrote no flash dump")
+    elif flash[:len(image)] != image:
+        first = next(i for i in range(len(image)) if flash[i] != image[i])
+        problems.append(f"the flash differs from the image at byte {first}")
+    elif any(b != 0xFF for b in flash[len(image):erase_length]):
+        problems.append("the erased bytes past the image are not all 0xFF")
+    checks.add("firmware", not problems, "; ".join(problems) or
+               f"flash equals the {len(image)}-byte image, erased up to {erase_length}")
 
 
 def parse_nbd(args):
@@ -383,6 +445,7 @@ def main():
 
     work = Path(tempfile.mkdtemp(prefix="raidgui-e2e-"))
     nbdkit = qemu = None
+    flash = None
     started = time.monotonic()
     try:
         if external:
@@ -392,13 +455,17 @@ def main():
         cmd = qemu_command(args, case, server)
         qemu = subprocess.Popen(cmd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
-        console = drive_guest(qemu, read_log, args.timeout)
+        timeout = max(args.timeout, case.get("timeout", 0))
+        console = drive_guest(qemu, read_log, timeout,
+                              "firmware" if case.get("firmware") else "go")
         stop(qemu, "qemu")
         qemu_rc = qemu.returncode
         received = None
         if read_log is not None and console.mark is not None:
             received = [int(x) for x in read_log.read_text().split()][console.mark:]
         stop(nbdkit, "nbdkit")
+        dump = work / "flash.bin"
+        flash = dump.read_bytes() if dump.exists() else None
     finally:
         stop(qemu, "qemu")
         stop(nbdkit, "nbdkit")
@@ -429,7 +496,9 @@ def main():
         check_mapping(checks, run, expect)
         check_values(checks, run, expect)
         check_smart(checks, run, expect)
-        check_reads(checks, run, received)
+        check_reads(checks, run, received, bool(case.get("firmware")))
+        if case.get("firmware"):
+            check_firmware(checks, run, flash)
     for name, ok, detail in checks.results:
         log(f"{'PASS' if ok else 'FAIL'} {name}: {detail}")
 

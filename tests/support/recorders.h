@@ -58,6 +58,7 @@ class RecordingFrontEnd final : public FrontEnd {
             startupPass_->store(0);
         }
     }
+    void SetUpgradeEnabled(bool enabled) override { upgradeEnabled.push_back(enabled); }
     void SetSmartLabel(const std::string& text) override { smartLabel = text; }
     void LogLineAdded(const std::string& line) override { logLines.push_back(line); }
 
@@ -68,6 +69,7 @@ class RecordingFrontEnd final : public FrontEnd {
     std::vector<int> applied;
     std::vector<std::pair<std::uint8_t, bool>> redraws;
     std::string smartLabel;
+    std::vector<bool> upgradeEnabled;
     std::vector<std::string> logLines;
 
   private:

@@ -24,7 +24,7 @@ class LatencyTransport final : public Transport {
         const auto start = std::chrono::steady_clock::now();
         std::this_thread::sleep_for(latency_);
         const bool ok = inner_->ReadSectors(handle, lba, buffer, count);
-        Note(std::chrono::steady_clock::now() - start);
+        Note(std::chrono::steady_clock::now() - start, lba);
         return ok;
     }
     bool InquiryDevice(DeviceHandle handle, std::span<std::uint8_t> buffer) override {
@@ -41,18 +41,40 @@ class LatencyTransport final : public Transport {
         std::lock_guard lock(mutex_);
         return longestUs_;
     }
+    // Reads issued so far, and how many of them polled the reply sector.
+    long long Reads() {
+        std::lock_guard lock(mutex_);
+        return reads_;
+    }
+    long long ReplyPolls() {
+        std::lock_guard lock(mutex_);
+        return replyPolls_;
+    }
+    // What the reads themselves took, in microseconds (latency included).
+    long long ReadTimeUs() {
+        std::lock_guard lock(mutex_);
+        return readTimeUs_;
+    }
 
   private:
-    void Note(std::chrono::steady_clock::duration took) {
+    void Note(std::chrono::steady_clock::duration took, std::uint32_t lba) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(took).count();
         std::lock_guard lock(mutex_);
         longestUs_ = std::max<long long>(longestUs_, us);
+        ++reads_;
+        replyPolls_ += lba == kReplyLba;
+        readTimeUs_ += us;
     }
+
+    static constexpr std::uint32_t kReplyLba = 17;
 
     std::unique_ptr<Transport> inner_;
     std::chrono::microseconds latency_;
     std::mutex mutex_;
     long long longestUs_ = 0;
+    long long reads_ = 0;
+    long long replyPolls_ = 0;
+    long long readTimeUs_ = 0;
 };
 
 }  // namespace raid::uitest

@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
         {"WindowTest", raid::uitest::MakeWindowTest},
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
+        {"UpgradePageTest", raid::uitest::MakeUpgradePageTest},
         {"SetupPageTest", raid::uitest::MakeSetupPageTest},
         {"SmartPageTest", raid::uitest::MakeSmartPageTest},
     };

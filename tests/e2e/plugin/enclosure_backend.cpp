@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "device/command_codes.h"
 
@@ -95,6 +96,9 @@ EnclosureBackend::EnclosureBackend(const BackendOptions& options, sim::Scenario 
     : options_(options), transport_(std::move(scenario), clock_), disk_(disk), logFd_(logFd) {}
 
 EnclosureBackend::~EnclosureBackend() {
+    if (!options_.flashDump.empty() && !DumpFlash(options_.flashDump)) {
+        std::fprintf(stderr, "raidsim: cannot write the flash to %s\n", options_.flashDump.c_str());
+    }
     if (logFd_ >= 0) {
         // Every line went out with its own write(2); nothing is left to lose.
         static_cast<void>(::close(logFd_));
@@ -167,6 +171,21 @@ bool EnclosureBackend::LogRead(std::uint32_t lba) {
     char line[16];
     const int n = std::snprintf(line, sizeof line, "%u\n", static_cast<unsigned>(lba));
     return n > 0 && WriteAll(logFd_, line, static_cast<std::size_t>(n));
+}
+
+bool EnclosureBackend::DumpFlash(const std::string& path) {
+    std::vector<std::uint8_t> contents;
+    transport_.WithController(disk_, [&](sim::Controller& controller) {
+        const auto flash = controller.flash().contents();
+        contents.assign(flash.begin(), flash.end());
+    });
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const bool written =
+        WriteAll(fd, reinterpret_cast<const char*>(contents.data()), contents.size());
+    return ::close(fd) == 0 && written && !contents.empty();
 }
 
 }  // namespace raid::e2e

@@ -31,6 +31,7 @@ struct BackendOptions {
     std::uint64_t sizeBytes = 64ull * 1024 * 1024;
     BackendFault fault = BackendFault::None;
     std::uint32_t dropLba = 0x210;
+    std::string flashDump;  // empty: none; else the flash is written there at the end
 };
 
 // Parses "none", "cached-reply" or "dropped-read".
@@ -51,6 +52,8 @@ class EnclosureBackend {
     EnclosureBackend& operator=(const EnclosureBackend&) = delete;
 
     std::uint64_t SizeBytes() const { return options_.sizeBytes; }
+    // Writes the enclosure's SPI flash, whole, to `path`; false on failure.
+    bool DumpFlash(const std::string& path);
 
     // Fills `buffer` from `offset`; both must be whole sectors and inside the
     // disk. Returns 0 or an errno value; on failure `error` says why.

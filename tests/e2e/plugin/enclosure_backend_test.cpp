@@ -121,6 +121,33 @@ TEST(EnclosureBackend, CommandsThroughTheBackendReachTheEnclosureAndAreLogged) {
               (std::vector<std::uint32_t>{0x43, 0x71, 0xA7, 0xDF}));
 }
 
+TEST(EnclosureBackend, TheFlashIsWrittenOutAtTheEndAsCommandsLeftIt) {
+    Rig rig;
+    const fs::path dump = rig.dir.path() / "flash.bin";
+    rig.backend.reset();  // the dump is only asked for below
+    rig.options.flashDump = dump.string();
+    std::string error;
+    rig.backend = EnclosureBackend::Open(rig.options, error);
+    ASSERT_TRUE(rig.backend) << error;
+    rig.transport = std::make_unique<BackendTransport>(*rig.backend);
+    rig.channel = std::make_unique<CommandChannel>(*rig.transport, rig.clock);
+    FlashChunk page;
+    page.fill(0x3C);
+    ASSERT_EQ(rig.channel->FlashErase(1, 0x1000), kStatusOk);
+    ASSERT_EQ(rig.channel->FlashProgram(1, 0x1080, page), kStatusOk);
+    rig.channel.reset();
+    rig.transport.reset();
+    rig.backend.reset();
+
+    std::ifstream in(dump, std::ios::binary);
+    const std::vector<char> flash((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(flash.size(), 512u * 1024);
+    EXPECT_EQ(static_cast<std::uint8_t>(flash[149]), 0x12);  // the scenario's type byte
+    EXPECT_EQ(static_cast<std::uint8_t>(flash[0x1080]), 0x3C);
+    EXPECT_EQ(static_cast<std::uint8_t>(flash[0x10FF]), 0x3C);
+    EXPECT_EQ(static_cast<std::uint8_t>(flash[0x1100]), 0xFF);
+}
+
 TEST(EnclosureBackend, ALongReadIsServedAndLoggedSectorBySector) {
     Rig rig;
     std::vector<std::uint8_t> eight(8 * kSectorSize);

@@ -3,6 +3,7 @@
 //
 //   nbdkit -U SOCKET ./raidsim-plugin.so scenario=FILE [disk=N] [readlog=FILE]
 //          [size=64M] [fault=none|cached-reply|dropped-read] [drop-lba=0x210]
+//          [flashdump=FILE]
 #define NBDKIT_API_VERSION 2
 #include <nbdkit-plugin.h>
 
@@ -68,6 +69,8 @@ int Config(const char* key, const char* value) {
             return -1;
         }
         state.options.fault = *fault;
+    } else if (k == "flashdump") {
+        state.options.flashDump = value;
     } else if (k == "drop-lba") {
         if (ParseNumber(key, value, UINT32_MAX, state.options.dropLba) == -1) {
             return -1;
@@ -150,7 +153,8 @@ nbdkit_plugin MakePlugin() {
         "readlog=FILE           append the LBA of every read the enclosure received\n"
         "size=SIZE              disk size (default 64M)\n"
         "fault=FAULT            none, cached-reply or dropped-read\n"
-        "drop-lba=LBA           the read dropped by fault=dropped-read (default 0x210)";
+        "drop-lba=LBA           the read dropped by fault=dropped-read (default 0x210)\n"
+        "flashdump=FILE         write the enclosure's SPI flash to FILE at the end";
     p.unload = Unload;
     p.open = OpenConnection;
     p.get_size = GetSize;
