@@ -15,10 +15,6 @@ inline constexpr const char* kVersionText = "v0.50.11-5b";
 inline constexpr const char* kAppTitle = "RAID GUI v0.50.11-5b";
 inline constexpr std::uint8_t kSmartRefreshTicks = 60;
 
-// Mail request bits served by the mail thread.
-inline constexpr std::uint8_t MailReloadRequested = 0x01;
-inline constexpr std::uint8_t MailSendPending = 0x02;
-
 // The process-wide state, created once by the front end and passed by
 // reference. Flags two threads touch are atomics; each still has one writer.
 struct AppState {

@@ -176,7 +176,7 @@ void Engine::PollLoop() {
 
 void Engine::MailLoop() {
     while (!terminate_.load()) {
-        if (state_.MailFlags.load() != 0) {
+        if (state_.MailFlags.load() != 0 || (mailDue_ && mailDue_())) {
             queue_.RunSync([this] {
                 if (mailService_) {
                     mailService_();
@@ -243,11 +243,8 @@ int Engine::DiscoverAndPollOnce() {
     return found;
 }
 
-void Engine::DetectEventsNow(std::uint8_t changedMask) {
-    if (!logEvents_) {
-        return;
-    }
-    const EventLogServices services{
+EventLogServices Engine::LogServices() {
+    return EventLogServices{
         .devices = state_.devices,
         .flags = state_.flags,
         .clock = services_.clock,
@@ -258,7 +255,17 @@ void Engine::DetectEventsNow(std::uint8_t changedMask) {
         .lineAdded = [this](const std::string& line) { frontEnd_.LogLineAdded(line); },
         .appTitle = kAppTitle,
     };
-    DetectEvents(state_.log, services, changedMask);
+}
+
+void Engine::DetectEventsNow(std::uint8_t changedMask) {
+    if (!logEvents_) {
+        return;
+    }
+    DetectEvents(state_.log, LogServices(), changedMask);
+}
+
+void Engine::AddLogLines(const std::vector<std::string>& lines) {
+    AppendLogLines(state_.log, LogServices(), lines);
 }
 
 }  // namespace raid

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/device_change_follow_up.h"
@@ -83,6 +84,11 @@ class Engine {
 
     // Served on the main thread when the mail thread finds MailFlags set.
     void SetMailService(std::function<void()> service) { mailService_ = std::move(service); }
+    // Asked by the mail thread on every pass (on that thread): whether the
+    // service has work even though MailFlags is clear. Set before Start.
+    void SetMailDue(std::function<bool()> due) { mailDue_ = std::move(due); }
+    // Lines that are logged between passes, added to today's log and saved.
+    void AddLogLines(const std::vector<std::string>& lines);
     // Let the window handle pending events during long device work.
     void SetMessagePump(std::function<void()> pump);
 
@@ -98,6 +104,7 @@ class Engine {
     void PollLoop();
     void MailLoop();
     void DetectEventsNow(std::uint8_t changedMask);
+    EventLogServices LogServices();
     void StopThreads();
 
     AppState& state_;
@@ -109,6 +116,7 @@ class Engine {
     StatusPoller poller_;
     DeviceChangeFollowUp followUp_;
     std::function<void()> mailService_;
+    std::function<bool()> mailDue_;
     std::function<void()> pump_;
 
     bool timer2Enabled_ = false;

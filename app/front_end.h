@@ -27,6 +27,11 @@ class FrontEnd {
     virtual void SetSmartLabel(const std::string& /*text*/) {}
     // Every line the event log gains.
     virtual void LogLineAdded(const std::string& /*line*/) {}
+    // The mail's progress texts for status-bar panels 2 and 3 ("Email=2",
+    // "Connect", "Mail is Sending...", "Send mail Success!").
+    virtual void SetMailStatus(int /*panel*/, const std::string& /*text*/) {}
+    // A notification mail could not be sent, waits or was given up.
+    virtual void MailProblem(const std::string& /*text*/) {}
 };
 
 }  // namespace raid

@@ -11,6 +11,10 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
+    if (options.verb == "mail") {
+        options.mailArgs.assign(argv + 2, argv + argc);
+        return options;
+    }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor") {
         options.error = "unknown command '" + options.verb + "'";
         return options;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace raid::cli {
 
@@ -9,7 +10,8 @@ struct CliOptions {
     bool simulate = false;
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
-    std::string error;  // set when the arguments are not understood
+    std::vector<std::string> mailArgs;  // the words after "mail"
+    std::string error;                  // set when the arguments are not understood
 };
 
 CliOptions ParseCli(int argc, const char* const* argv);
@@ -18,6 +20,7 @@ inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
     "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli mail    show | set OPTIONS | test\n"
     "       raidcli --help | --version\n";
 
 }  // namespace raid::cli

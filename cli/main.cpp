@@ -9,6 +9,7 @@
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "cli/cli_options.h"
+#include "cli/mail_command.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
 #include "cli/status_command.h"
@@ -63,6 +64,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
+    }
+    if (options.verb == "mail") {
+        return raid::cli::RunMail(options.mailArgs, made.platform, clock);
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =

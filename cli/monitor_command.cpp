@@ -11,10 +11,12 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "app/folders.h"
+#include "app/mail_run.h"
 #include "app/run_wiring.h"
 #include "cli/console.h"
 #include "monitor/event_log.h"
 #include "monitor/status_text.h"
+#include "notify/settings_folder.h"
 
 namespace raid::cli {
 namespace {
@@ -44,10 +46,35 @@ class MonitorFrontEnd final : public FrontEnd {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    void SetMailStatus(int panel, const std::string& text) override {
+        if (panel == 3) {
+            std::printf("[mail] %s\n", text.c_str());
+            std::fflush(stdout);
+        }
+    }
+    void MailProblem(const std::string& text) override {
+        std::fprintf(stderr, "[mail] %s\n", text.c_str());
+    }
 
   private:
     AppState& state_;
     std::string lastStatus_;
+};
+
+// Prints every notification request before the dispatch turns it into a mail.
+class PrintingMailSink final : public MailRequestSink {
+  public:
+    explicit PrintingMailSink(MailRequestSink& next) : next_(next) {}
+    void RequestMailNotification(std::uint8_t kind, std::uint8_t device,
+                                 std::uint8_t port) override {
+        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", kind, device,
+                    port);
+        std::fflush(stdout);
+        next_.RequestMailNotification(kind, device, port);
+    }
+
+  private:
+    MailRequestSink& next_;
 };
 
 struct Ticker {
@@ -73,18 +100,17 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
     state.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
     ConsoleDialogs dialogs;
     ConsoleStatus status;
-    RecordingMailSink mail(clock, [](const MailRequest& r) {
-        std::printf("[mail] notification requested: kind %u, device %u, port %u\n", r.kind,
-                    r.device, r.port);
-        std::fflush(stdout);
-    });
     MonitorFrontEnd frontEnd(state);
+    MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsFolder());
+    PrintingMailSink mail(mailRun.dispatcher());
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
                   frontEnd, {});
-    std::printf("Monitoring; event log folder %s (Ctrl+C ends)\n", state.log.logFolder.c_str());
+    std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
+                state.log.logFolder.c_str(), mailRun.store().Path().c_str());
     std::fflush(stdout);
+    mailRun.Connect(engine);
     engine.Start();
 
     const std::uint64_t start = clock.NowMs();

@@ -15,6 +15,7 @@ class Pass {
         : state_(state), services_(services) {}
 
     void Run(std::uint8_t changedMask);
+    void Append(const std::vector<std::string>& lines);
 
   private:
     void Report(const std::string& text) const {
@@ -147,6 +148,33 @@ void Pass::Run(std::uint8_t changedMask) {
     }
 }
 
+void Pass::Append(const std::vector<std::string>& lines) {
+    const std::int64_t now = services_.clock.WallSeconds();
+    const auto stem = DayStem(now);
+    if (!stem) {
+        Report("Event log: no local date for time " + std::to_string(now));
+        return;
+    }
+    const std::string fileName = LogFileName(state_.logFolder, *stem);
+    if (fileName != state_.fileName) {
+        SwitchFile(fileName);
+    }
+    RetryEarlierDays();
+    if (LogFileMayExist(fileName)) {
+        if (!state_.fileRead) {
+            ReadInto(fileName, state_.EventLog, state_.fileRead);
+        }
+    } else if (!state_.saveOwed) {
+        state_.EventLog.clear();
+        state_.fileRead = true;
+    }
+    AddAll(lines);
+    state_.saveOwed = true;
+    if (Write(fileName, state_.EventLog, state_.fileRead)) {
+        state_.saveOwed = false;
+    }
+}
+
 void Pass::LogSlotChanges(std::size_t slot, const std::string& dt) {
     const RaidStatus& record = *Record(slot);
     LogSlot& logged = state_.slots[slot];
@@ -247,6 +275,13 @@ const std::string& SeparatorLine() {
 void DetectEvents(EventLogState& state, const EventLogServices& services,
                   std::uint8_t changedMask) {
     Pass(state, services).Run(changedMask);
+}
+
+void AppendLogLines(EventLogState& state, const EventLogServices& services,
+                    const std::vector<std::string>& lines) {
+    if (!lines.empty()) {
+        Pass(state, services).Append(lines);
+    }
 }
 
 }  // namespace raid

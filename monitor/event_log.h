@@ -75,6 +75,11 @@ struct EventLogServices {
 // and saves the day's file when anything was added.
 void DetectEvents(EventLogState& state, const EventLogServices& services, std::uint8_t changedMask);
 
+// Lines that other parts of the program log between passes (mail outcomes):
+// added to today's log and saved at once.
+void AppendLogLines(EventLogState& state, const EventLogServices& services,
+                    const std::vector<std::string>& lines);
+
 // A run of 83 minus signs.
 const std::string& SeparatorLine();
 

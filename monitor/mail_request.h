@@ -13,6 +13,10 @@ namespace raid {
 inline constexpr std::uint8_t kMailDriveRemoved = 1;   // port: 0 HDD1, 1 HDD2
 inline constexpr std::uint8_t kMailDeviceRemoved = 2;  // port 0
 
+// MailFlags: the bits the mail thread serves.
+inline constexpr std::uint8_t MailReloadRequested = 0x01;
+inline constexpr std::uint8_t MailSendPending = 0x02;
+
 // Where the event log asks for a notification mail. The mail dispatcher
 // implements it; until then requests are only recorded.
 class MailRequestSink {

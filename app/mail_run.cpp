@@ -1,0 +1,54 @@
+#include "app/mail_run.h"
+
+#include <filesystem>
+
+#include "app/engine.h"
+#include "notify/settings_folder.h"
+
+namespace raid {
+
+std::string OutboxFolder(const std::string& logFolder) {
+    return (std::filesystem::path(logFolder.empty() ? "." : logFolder) / "outbox").string();
+}
+
+MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
+                 const std::string& settingsFolder)
+    : frontEnd_(frontEnd),
+      store_(settingsFolder),
+      storeProblem_(store_.Open()),
+      dispatcher_(
+          MailDispatchServices{
+              .store = store_,
+              .clock = clock,
+              .devices = state.devices,
+              .systemInfo = state.systemInfoLines,
+              .mailFlags = state.MailFlags,
+              .sender = std::move(sender),
+              .outboxFolder = OutboxFolder(state.log.logFolder),
+              .defaultTemplateDirectory = TemplateFolderText(settingsFolder),
+              .appTitle = kAppTitle,
+          },
+          MailDispatchHooks{
+              .statusText = [this](
+                                int panel,
+                                const std::string& text) { frontEnd_.SetMailStatus(panel, text); },
+              .logLines =
+                  [this](const std::vector<std::string>& lines) {
+                      if (engine_ != nullptr) {
+                          engine_->AddLogLines(lines);
+                      }
+                  },
+              .error = [this](const std::string& text) { frontEnd_.MailProblem(text); },
+          }) {}
+
+void MailRun::Connect(Engine& engine) {
+    engine_ = &engine;
+    engine.SetMailService([this] { dispatcher_.ServiceMailFlags(); });
+    engine.SetMailDue([this] { return dispatcher_.WorkDue(); });
+    if (!storeProblem_.empty()) {
+        frontEnd_.MailProblem(storeProblem_);
+    }
+    dispatcher_.Initialise();
+}
+
+}  // namespace raid

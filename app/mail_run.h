@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "app/app_state.h"
+#include "app/front_end.h"
+#include "device/clock.h"
+#include "notify/file_settings_store.h"
+#include "notify/mail_dispatcher.h"
+#include "notify/mail_sender.h"
+
+namespace raid {
+
+class Engine;
+
+// The notification mail of one run: the settings file, the dispatcher and its
+// outbox in the log folder. Made before the engine (which takes it as its mail
+// sink) and destroyed after it.
+class MailRun {
+  public:
+    MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
+            const std::string& settingsFolder);
+    MailRun(const MailRun&) = delete;
+    MailRun& operator=(const MailRun&) = delete;
+
+    // Hands the mail thread's work to the dispatcher, routes its log lines to
+    // the engine's event log and runs the start-up initialisation. Call once,
+    // before engine.Start().
+    void Connect(Engine& engine);
+
+    MailDispatcher& dispatcher() { return dispatcher_; }
+    FileSettingsStore& store() { return store_; }
+    // Why the settings file could not be used, or empty text.
+    const std::string& storeProblem() const { return storeProblem_; }
+
+  private:
+    FrontEnd& frontEnd_;
+    FileSettingsStore store_;
+    std::string storeProblem_;
+    Engine* engine_ = nullptr;
+    MailDispatcher dispatcher_;
+};
+
+// Where the waiting mails live: a folder beside the event log's day files.
+std::string OutboxFolder(const std::string& logFolder);
+
+}  // namespace raid
