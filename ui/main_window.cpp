@@ -8,6 +8,7 @@
 
 #include "app/engine.h"
 #include "sysinfo/system_info.h"
+#include "ui/email_page.h"
 #include "ui/log_viewer.h"
 #include "ui/widget_factory.h"
 
@@ -70,7 +71,7 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     BuildStatusPage(notebook1_->widget(kPageStatus));
     BuildSetupPage(notebook1_->widget(kPageSetup));
     BuildUpgradePage(notebook1_->widget(kPageUpgrade));
-    BuildEmailPage(notebook1_->widget(kPageEmail));
+    emailPage_ = new EmailPage(notebook1_->widget(kPageEmail), dialogs_);
     BuildAboutPage(notebook1_->widget(kPageAbout));
     BuildSmartPage(notebook1_->widget(kPageSmart));
 

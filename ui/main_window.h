@@ -24,6 +24,8 @@ class Engine;
 
 namespace raid::ui {
 
+class EmailPage;
+
 // Page numbers of Notebook1, as CurrentPage holds them.
 enum Page : int {
     kPageStatus = 0,
@@ -101,6 +103,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool QueryEndSession();
 
     LogViewer* logViewer() const { return viewer_.data(); }
+    EmailPage* emailPage() const { return emailPage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -124,7 +127,6 @@ class MainWindow final : public QWidget, public FrontEnd {
     void BuildStatusPage(QWidget* page);
     void BuildSetupPage(QWidget* page);
     void BuildUpgradePage(QWidget* page);
-    void BuildEmailPage(QWidget* page);
     void BuildAboutPage(QWidget* page);
     void BuildSmartPage(QWidget* page);
     void FormCreate();
@@ -157,6 +159,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     std::array<PictureButton*, 2> statusPictures_{};   // Image0_D1, Image0_D2
     std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
     PictureButton* logButton_ = nullptr;               // Image0_Log
+    EmailPage* emailPage_ = nullptr;
 
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;

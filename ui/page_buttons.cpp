@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QStackedWidget>
 
+#include "ui/email_page.h"
 #include "ui/main_window.h"
 
 namespace raid::ui {
@@ -90,6 +91,9 @@ void MainWindow::PageButtonClick(int index) {
             break;
         case kPageSetup:
             PrepareSchedulePage();
+            break;
+        case kPageEmail:
+            emailPage_->Enter();
             break;
         case kPageUpgrade:
             RebuildDeviceList();

@@ -13,5 +13,6 @@ QObject* MakeNavigationTest();
 QObject* MakeWindowTest();
 QObject* MakeLogViewerTest();
 QObject* MakeProgramTest();
+QObject* MakeEmailPageTest();
 
 }  // namespace raid::uitest

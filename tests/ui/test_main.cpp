@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
         {"WindowTest", raid::uitest::MakeWindowTest},
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
+        {"EmailPageTest", raid::uitest::MakeEmailPageTest},
     };
 
     // The first argument may name the class to run; the rest goes to Qt Test.
