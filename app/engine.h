@@ -96,6 +96,7 @@ class Engine {
     StatusPoller& poller() { return poller_; }
     DeviceChangeFollowUp& followUp() { return followUp_; }
     AppState& state() { return state_; }
+    Clock& clock() { return services_.clock; }
 
     static constexpr const char* kUpgradeRunning = "Firmware is upgrading, please wait a moment.";
 

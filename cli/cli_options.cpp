@@ -11,11 +11,13 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
+    // The mail verb's words are its own: a value may look like an option.
     if (options.verb == "mail") {
-        options.mailArgs.assign(argv + 2, argv + argc);
+        options.verbArgs.assign(argv + 2, argv + argc);
         return options;
     }
-    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor") {
+    if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
+        options.verb != "schedule") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
     }
@@ -32,6 +34,8 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             }
         } else if (arg == "--json" && options.verb == "status") {
             options.json = true;
+        } else if (options.verb == "schedule") {
+            options.verbArgs.emplace_back(arg);
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

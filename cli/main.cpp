@@ -12,6 +12,7 @@
 #include "cli/mail_command.h"
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
+#include "cli/schedule_command.h"
 #include "cli/status_command.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
@@ -65,8 +66,11 @@ int main(int argc, char** argv) {
     if (options.verb == "status") {
         return raid::cli::RunStatus(made.platform, clock, options.json);
     }
+    if (options.verb == "schedule") {
+        return raid::cli::RunSchedule(made.platform, clock, options.verbArgs);
+    }
     if (options.verb == "mail") {
-        return raid::cli::RunMail(options.mailArgs, made.platform, clock);
+        return raid::cli::RunMail(options.verbArgs, made.platform, clock);
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =

@@ -149,7 +149,10 @@ StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
 
     ReplySector reply{};
     CommandStatus result = kStatusOk;
-    if (state.envRefresh || state.buzzerChanged) {
+    // The schedule bytes (period, time left) come only with the controller
+    // information: an enclosure that keeps a schedule but reports no fan would
+    // otherwise never show a new period or a running countdown.
+    if (state.envRefresh || state.buzzerChanged || (state.features & kFeatureBackup) != 0) {
         Trace(0, "1y," + counter);
         const auto sent = SendPaced(CmdGetControllerInfo, reply);
         if (!sent) {

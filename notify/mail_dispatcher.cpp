@@ -17,6 +17,16 @@ std::string Joined(const std::vector<std::string>& texts) {
     return joined;
 }
 
+// "Mail" with the subject and, as a subject template may be empty, the
+// event's own first line.
+std::string MailTitle(const MailMessage& message) {
+    std::string title = "Mail \"" + message.subject + "\"";
+    if (!message.bodyLines.empty() && !message.bodyLines.front().empty()) {
+        title += " (" + message.bodyLines.front() + ")";
+    }
+    return title;
+}
+
 SmtpOutcome Refused(const std::string& step, const std::string& why) {
     SmtpOutcome outcome;
     outcome.step = step;
@@ -141,10 +151,10 @@ void MailDispatcher::Finished(const MailJobResult& result) {
     if (mail == nullptr) {
         return;
     }
-    const std::string subject = mail->message.subject;
+    const std::string what = MailTitle(mail->message);
     const std::string recipients = Joined(mail->message.recipients);
     if (outcome.accepted) {
-        Log("Mail \"" + subject + "\" was sent to " + recipients);
+        Log(what + " was sent to " + recipients);
         const std::string error = outbox_.Delivered(result.id);
         if (!error.empty()) {
             Error("A sent mail stays in the outbox and may be sent again after a restart: " +
@@ -156,8 +166,8 @@ void MailDispatcher::Finished(const MailJobResult& result) {
     std::string fileError;
     const std::string reason = outcome.ErrorText();
     if (outbox_.Failed(result.id, services_.clock.WallSeconds(), reason, &fileError)) {
-        Log("Mail \"" + subject + "\" to " + recipients + " was given up after " +
-            std::to_string(failures) + " attempts in 24 hours (" + reason + ")");
+        Log(what + " to " + recipients + " was given up after " + std::to_string(failures) +
+            " attempts in 24 hours (" + reason + ")");
         Error("A notification mail was given up after 24 hours: " + reason);
     } else if (failures == 1) {
         Error("The notification mail could not be sent (" + reason +
@@ -184,7 +194,7 @@ void MailDispatcher::StartNext() {
         }
         const std::string id = mail->id;
         if (const std::string problem = MessageProblem(mail->message); !problem.empty()) {
-            Log("Mail \"" + mail->message.subject + "\" was given up: " + problem);
+            Log(MailTitle(mail->message) + " was given up: " + problem);
             Error("A notification mail cannot be sent: " + problem);
             Error(outbox_.GiveUp(id));
             continue;

@@ -16,11 +16,34 @@ constexpr std::size_t kSignatureSize = 16;
 constexpr std::size_t kTailAt = 496;
 constexpr std::size_t kStatusAt = 48;
 constexpr std::size_t kFlashTypeAt = 149;
+constexpr std::uint64_t kMsPerCount = 10'000;  // one step of the backup count
+constexpr std::uint64_t kCountsPerWeek = 60'480;
+constexpr std::uint64_t kMsPerHour = 3'600'000;
 
 void Sign(Sector& reply, SignatureKind kind) {
     const bool first = kind == SignatureKind::First;
     std::memcpy(reply.data(), first ? kFirstHead : kSecondHead, kSignatureSize);
     std::memcpy(reply.data() + kTailAt, first ? kFirstTail : kSecondTail, kSignatureSize);
+}
+
+// When the count of a schedule's bytes runs out, from `atMs` on.
+std::uint64_t DueFrom(const BackupConfig& b, std::uint64_t atMs) {
+    return atMs + (b.weeks * kCountsPerWeek + b.count) * kMsPerCount;
+}
+
+// How far a task over [startMs, endMs) has come through `total` sectors.
+std::uint64_t Linear(std::uint64_t total, std::uint64_t startMs, std::uint64_t endMs,
+                     std::uint64_t nowMs) {
+    if (nowMs <= startMs) {
+        return 0;
+    }
+    if (nowMs >= endMs) {
+        return total;
+    }
+    // Split the product so a 48-bit capacity times a long span cannot overflow.
+    const std::uint64_t span = endMs - startMs;
+    const std::uint64_t done = nowMs - startMs;
+    return total / span * done + total % span * done / span;
 }
 
 bool InWindow(const FaultConfig& fault, std::uint64_t nowMs) {
@@ -59,6 +82,9 @@ Controller::Controller(const EnclosureConfig& config)
         config.controller.capacity.value_or(DerivedArrayCapacity(config.raidMode, config.drives));
     state_.buzzer = config.controller.buzzer;
     state_.backup = config.controller.backup;
+    if (state_.backup) {
+        state_.backupDueMs = DueFrom(*state_.backup, 0);
+    }
     if (flash_.size() > kFlashTypeAt) {
         flash_.contents()[kFlashTypeAt] = config.controller.flashType;
     }
@@ -182,29 +208,62 @@ void Controller::Advance(std::uint64_t nowMs) {
         state_.taskStatus = kTaskNone;
         state_.rebuild.reset();
     }
+    AdvanceBackup(nowMs);
+}
+
+void Controller::AdvanceBackup(std::uint64_t nowMs) {
+    if (!state_.backup) {
+        return;
+    }
+    if (state_.backupEndMs) {
+        if (nowMs < *state_.backupEndMs) {
+            return;
+        }
+        EndBackup(*state_.backupEndMs);
+    }
+    const BackupConfig& b = *state_.backup;
+    if (b.period == 0 || nowMs < state_.backupDueMs) {
+        return;
+    }
+    // A backup copies one working drive onto the other: it waits while a
+    // rebuild runs or a bay is not a plain working member.
+    if (state_.rebuild || state_.drives[0].state != kStatePresent ||
+        state_.drives[1].state != kStatePresent) {
+        return;
+    }
+    state_.backupStartMs = nowMs;
+    state_.backupEndMs = nowMs + b.durationMs;
+    state_.drives[1].state = kStateBusy;
+    state_.taskStatus = kTaskRunning;
+}
+
+void Controller::EndBackup(std::uint64_t atMs) {
+    state_.backupEndMs.reset();
+    if (state_.drives[1].state == kStateBusy) {
+        state_.drives[1].state = kStatePresent;
+    }
+    state_.taskStatus = kTaskNone;
+    const BackupConfig& b = *state_.backup;
+    state_.backupDueMs = atMs + std::uint64_t{b.period} * b.unit * kMsPerHour;
 }
 
 std::uint64_t Controller::TaskPosition(std::uint64_t nowMs) const {
-    if (!state_.rebuild) {
-        return 0;
+    if (state_.rebuild) {
+        return Linear(state_.arrayCapacity, state_.rebuild->startMs, state_.rebuild->endMs, nowMs);
     }
-    const auto& r = *state_.rebuild;
-    if (nowMs <= r.startMs) {
-        return 0;
+    if (state_.backupEndMs) {
+        return Linear(state_.arrayCapacity, state_.backupStartMs, *state_.backupEndMs, nowMs);
     }
-    if (nowMs >= r.endMs) {
-        return state_.arrayCapacity;
-    }
-    // Split the product so a 48-bit capacity times a long span cannot overflow.
-    const std::uint64_t span = r.endMs - r.startMs;
-    const std::uint64_t done = nowMs - r.startMs;
-    const std::uint64_t whole = state_.arrayCapacity / span;
-    const std::uint64_t rest = state_.arrayCapacity % span;
-    return whole * done + rest * done / span;
+    return 0;
 }
 
 void Controller::Apply(const TimelineEvent& event) {
     const std::size_t drive = event.drive == 2 ? 1 : 0;
+    // A drive that changes, a rebuild or a new schedule stops a running backup.
+    if (state_.backupEndMs && event.kind != EventKind::TaskStatus &&
+        event.kind != EventKind::Enclosure) {
+        EndBackup(event.atMs);
+    }
     switch (event.kind) {
         case EventKind::DriveState: {
             DriveConfig& d = state_.drives[drive];
@@ -234,6 +293,7 @@ void Controller::Apply(const TimelineEvent& event) {
             break;
         case EventKind::Schedule:
             state_.backup = event.schedule;
+            state_.backupDueMs = DueFrom(event.schedule, event.atMs);
             break;
         case EventKind::TaskStatus:
             state_.taskStatus = event.taskStatus;

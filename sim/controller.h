@@ -44,6 +44,11 @@ struct ControllerState {
         std::uint64_t endMs = 0;
     };
     std::optional<Rebuild> rebuild;
+    // The backup schedule runs on scenario time: the next backup is due at
+    // `backupDueMs`; while one runs HDD2 (entry B) is busy until `backupEndMs`.
+    std::uint64_t backupDueMs = 0;
+    std::optional<std::uint64_t> backupEndMs;
+    std::uint64_t backupStartMs = 0;
 };
 
 // The bridge controller of one enclosure, fed one sector read at a time.
@@ -97,16 +102,19 @@ class Controller {
 
     // Command execution: fills the data fields of `reply`, returns its status byte.
     std::uint8_t Execute(const ReceivedFrame& frame, std::uint64_t nowMs, Sector& reply);
-    void FillControllerInfo(Sector& reply) const;
+    void FillControllerInfo(std::uint64_t nowMs, Sector& reply) const;
     void FillExtendedStatus(std::uint64_t nowMs, Sector& reply) const;
     void FillDriveInfo(Sector& reply) const;
     std::uint8_t Flash(const ReceivedFrame& frame, Sector& reply);
     std::uint8_t Buzzer(std::uint8_t code);
-    std::uint8_t Sync(std::uint8_t code);
-    std::uint8_t HybridConfig(const ReceivedFrame& frame, Sector& reply);
+    std::uint8_t Sync(std::uint8_t code, std::uint64_t nowMs);
+    std::uint8_t HybridConfig(const ReceivedFrame& frame, std::uint64_t nowMs, Sector& reply);
     std::uint8_t AtaIssue(const ReceivedFrame& frame);
     std::uint8_t AtaFetch(const ReceivedFrame& frame, Sector& reply);
-    void SetPeriod(std::uint8_t period);
+    void SetPeriod(std::uint8_t period, std::uint64_t nowMs);
+    // The backup countdown and the backup it starts.
+    void AdvanceBackup(std::uint64_t nowMs);
+    void EndBackup(std::uint64_t nowMs);
     bool DriveAnswers(std::size_t drive) const;
 
     ControllerConfig config_;

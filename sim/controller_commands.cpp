@@ -56,6 +56,7 @@ constexpr std::uint8_t kSmartReadThresholds = 0xD1;
 // One step of the backup count is 10 seconds; a week holds 60480 of them.
 constexpr std::uint32_t kCountsPerHour = 360;
 constexpr std::uint32_t kCountsPerWeek = 7 * 24 * kCountsPerHour;
+constexpr std::uint64_t kMsPerCount = 10'000;
 
 bool IsAbsentState(std::uint8_t state) {
     return state != kStatePresent && state != kStateBusy && state != kStateInserted &&
@@ -74,7 +75,7 @@ std::uint8_t Controller::Execute(const ReceivedFrame& frame, std::uint64_t nowMs
         case CmdProbe:
             return kReplySuccess;
         case CmdGetControllerInfo:
-            FillControllerInfo(reply);
+            FillControllerInfo(nowMs, reply);
             return kReplySuccess;
         case CmdGetExtendedStatus:
             FillExtendedStatus(nowMs, reply);
@@ -93,9 +94,9 @@ std::uint8_t Controller::Execute(const ReceivedFrame& frame, std::uint64_t nowMs
         case CmdSyncEvery30Min:
         case CmdSyncEvery1Hour:
         case CmdSyncEvery3Hours:
-            return Sync(frame.code());
+            return Sync(frame.code(), nowMs);
         case CmdHybridConfig:
-            return HybridConfig(frame, reply);
+            return HybridConfig(frame, nowMs, reply);
         case CmdAtaIssue:
             reply[kEchoCodeAt] = CmdAtaIssue;
             reply[kEchoArgAt] = frame.args()[0];
@@ -109,7 +110,7 @@ std::uint8_t Controller::Execute(const ReceivedFrame& frame, std::uint64_t nowMs
     }
 }
 
-void Controller::FillControllerInfo(Sector& reply) const {
+void Controller::FillControllerInfo(std::uint64_t nowMs, Sector& reply) const {
     std::copy(config_.firmware.begin(), config_.firmware.end(), reply.begin() + kFirmwareAt);
     const std::uint8_t environment = config_.environment ? 0x00 : 0xFF;
     reply[kEnvironmentAt] = environment;
@@ -130,9 +131,22 @@ void Controller::FillControllerInfo(Sector& reply) const {
     if (state_.backup) {
         const BackupConfig& b = *state_.backup;
         reply[kBackupPeriodAt] = b.period;
-        PutBigEndian(Field(reply, kBackupCountAt, 2), b.count);
+        std::uint16_t count = b.count;
+        std::uint8_t weeks = b.weeks;
+        if (b.period != 0) {
+            // Time left in whole 10-second counts, rounded up; none while a
+            // backup runs or once one is overdue.
+            std::uint64_t counts = 0;
+            if (!state_.backupEndMs && state_.backupDueMs > nowMs) {
+                counts = (state_.backupDueMs - nowMs + kMsPerCount - 1) / kMsPerCount;
+            }
+            weeks =
+                static_cast<std::uint8_t>(std::min<std::uint64_t>(counts / kCountsPerWeek, 0xFF));
+            count = static_cast<std::uint16_t>(counts % kCountsPerWeek);
+        }
+        PutBigEndian(Field(reply, kBackupCountAt, 2), count);
         reply[kBackupMarkAt] = static_cast<std::uint8_t>(kBackupValidMark | (b.unit & 0x1F));
-        reply[kBackupWeeksAt] = b.weeks;
+        reply[kBackupWeeksAt] = weeks;
         std::copy(b.presets.begin(), b.presets.end(), reply.begin() + kBackupPresetsAt);
     }
     if (config_.name) {
@@ -197,25 +211,27 @@ std::uint8_t Controller::Buzzer(std::uint8_t code) {
     return kReplySuccess;
 }
 
-void Controller::SetPeriod(std::uint8_t period) {
+void Controller::SetPeriod(std::uint8_t period, std::uint64_t nowMs) {
     BackupConfig& b = *state_.backup;
     b.period = period;
     // The next backup is one whole period away.
     const std::uint32_t counts = std::uint32_t{period} * b.unit * kCountsPerHour;
     b.weeks = static_cast<std::uint8_t>(counts / kCountsPerWeek);
     b.count = static_cast<std::uint16_t>(counts % kCountsPerWeek);
+    state_.backupDueMs = nowMs + std::uint64_t{counts} * kMsPerCount;
 }
 
-std::uint8_t Controller::Sync(std::uint8_t code) {
+std::uint8_t Controller::Sync(std::uint8_t code, std::uint64_t nowMs) {
     if (!state_.backup) {
         return kReplyUnsupported;
     }
     const std::size_t choice = code - CmdSyncEvery10Min;
-    SetPeriod(choice == 0 ? 0 : state_.backup->presets[choice - 1]);
+    SetPeriod(choice == 0 ? 0 : state_.backup->presets[choice - 1], nowMs);
     return kReplySuccess;
 }
 
-std::uint8_t Controller::HybridConfig(const ReceivedFrame& frame, Sector& reply) {
+std::uint8_t Controller::HybridConfig(const ReceivedFrame& frame, std::uint64_t nowMs,
+                                      Sector& reply) {
     if (!config_.hybridConfig) {
         return kReplyUnsupported;
     }
@@ -230,7 +246,7 @@ std::uint8_t Controller::HybridConfig(const ReceivedFrame& frame, Sector& reply)
         if (!state_.backup) {
             return kReplyUnsupported;
         }
-        SetPeriod(args[1]);
+        SetPeriod(args[1], nowMs);
         return kReplySuccess;
     }
     if (args[0] == kHybridSetBuzzer && args[2] == kHybridTail) {

@@ -56,6 +56,8 @@ struct BackupConfig {
     std::uint8_t weeks = 0;
     std::uint8_t unit = 24;  // hours per step, 5 bits
     std::array<std::uint8_t, 3> presets = {1, 7, 30};
+    // How long one backup keeps HDD2 busy once the count has run down.
+    std::uint32_t durationMs = 60'000;
     bool operator==(const BackupConfig&) const = default;
 };
 

@@ -268,9 +268,10 @@ bool ReadDrive(Reader& r, const Json& node, const std::string& path, DriveConfig
 
 bool ReadBackup(Reader& r, const Json& node, const std::string& path, BackupConfig& out) {
     const Json* presets = nullptr;
-    if (!r.Object(node, path, {"period", "count", "weeks", "unit", "presets"}) ||
+    if (!r.Object(node, path, {"period", "count", "weeks", "unit", "presets", "duration_ms"}) ||
         !r.Number(node, "period", path, out.period) || !r.Number(node, "count", path, out.count) ||
         !r.Number(node, "weeks", path, out.weeks) || !r.Number(node, "unit", path, out.unit, 31) ||
+        !r.Number(node, "duration_ms", path, out.durationMs) ||
         !r.Array(node, "presets", path, presets)) {
         return false;
     }

@@ -23,6 +23,7 @@ namespace raid {
 namespace {
 
 namespace fs = std::filesystem;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
@@ -232,6 +233,22 @@ TEST_F(EventLogTest, StartWithTodaysFileAppendsTheStartUpEntryAndSavesWithCrLf) 
     EXPECT_EQ(added, std::vector<std::string>(expected.begin() + 2, expected.end()))
         << "only new lines reach the hook";
     EXPECT_THAT(errors, IsEmpty());
+}
+
+TEST_F(EventLogTest, LinesLoggedBetweenPassesFollowTodaysLinesAndAreSavedAtOnce) {
+    std::ofstream(Today(), std::ios::binary) << "an event\r\n";
+    AppendLogLines(log, services, {"Mail one"});
+    EXPECT_EQ(FileLines(Today()), (std::vector<std::string>{"an event", "Mail one"}));
+    EXPECT_EQ(added, std::vector<std::string>{"Mail one"});
+}
+
+TEST_F(EventLogTest, ALoggedLineWhoseSaveFailedReachesTheFileWithTheNext) {
+    BlockFolder();
+    AppendLogLines(log, services, {"Mail two"});
+    EXPECT_THAT(errors, Contains(HasSubstr("kept in memory")));
+    UnblockFolder();
+    AppendLogLines(log, services, {"Mail three"});
+    EXPECT_EQ(FileLines(Today()), (std::vector<std::string>{"Mail two", "Mail three"}));
 }
 
 TEST_F(EventLogTest, StartWithoutAFileBeginsWithOneSeparator) {

@@ -213,8 +213,8 @@ TEST_F(MailDispatchTest, EveryRequestBecomesItsOwnMailAndIsSentOnce) {
     EXPECT_THAT(received[0].recipients, ElementsAre("ops@example.com"));
     EXPECT_EQ(log.size(), 3u);
     EXPECT_THAT(
-        log, Contains(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Drive failed\" was sent to "
-                                 "ops@example.com, ")));
+        log, Contains(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Drive failed\" (Device1 P0 "
+                                 "Hard Disk Drive fail.) was sent to ops@example.com, ")));
     EXPECT_THAT(status, Contains("2:Email=2"));
     EXPECT_THAT(status, Contains("2:Connect"));
     EXPECT_THAT(status, Contains("3:Mail is Sending..."));
@@ -270,7 +270,8 @@ TEST_F(MailDispatchTest, AMailIsGivenUpAfterADayWithALogLine) {
     EXPECT_EQ(OutboxFiles(), 0u);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_THAT(log[0], AllOf(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Enclosure gone\" "
-                                         "to ops@example.com was given up after "),
+                                         "(Device1 RAID system fail.) to ops@example.com was "
+                                         "given up after "),
                               HasSubstr("message: 554 Message rejected")));
     EXPECT_THAT(errors.back(), HasSubstr("given up"));
     // The body was written, but the server refused it: that is no success.

@@ -6,10 +6,10 @@
 
 #include "app/app_state.h"
 #include "app/engine.h"
+#include "app/mail_run.h"
 #include "app/platform.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
-#include "monitor/mail_request.h"
 #include "ui/main_window.h"
 #include "ui/qt_dialogs.h"
 
@@ -44,7 +44,9 @@ class GuiRuntime {
     AppState state_;
     QtDialogs dialogs_;
     QtFileChooser files_;
-    RecordingMailSink mail_;
+    // The engine's mail sink; it reports to the window, so it is made after
+    // the window and outlives the engine.
+    std::unique_ptr<MailRun> mail_;
     std::unique_ptr<DeviceChanges> changes_;
     // The engine uses the window as its front end and status bar: the
     // window is made first and goes last.

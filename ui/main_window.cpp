@@ -10,6 +10,7 @@
 #include "sysinfo/system_info.h"
 #include "ui/email_page.h"
 #include "ui/log_viewer.h"
+#include "ui/setup_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -70,6 +71,8 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     }
     BuildStatusPage(notebook1_->widget(kPageStatus));
     BuildSetupPage(notebook1_->widget(kPageSetup));
+    setupPage_ =
+        std::make_unique<SetupPage>(notebook1_->widget(kPageSetup), state_, dialogs_, *statusBar1_);
     BuildUpgradePage(notebook1_->widget(kPageUpgrade));
     emailPage_ = new EmailPage(notebook1_->widget(kPageEmail), dialogs_);
     BuildAboutPage(notebook1_->widget(kPageAbout));
@@ -243,6 +246,7 @@ void MainWindow::FormCreate() {
 
 void MainWindow::Attach(Engine& engine) {
     engine_ = &engine;
+    setupPage_->Attach(engine);
 }
 
 void MainWindow::StartTimers() {
@@ -329,6 +333,19 @@ void MainWindow::RedrawStatus(std::uint8_t /*changedMask*/, bool full) {
     if (state_.CurrentPage == kPageStatus && ShowStatusPage(full) == 0) {
         state_.log.FullRedrawRequested = false;
     }
+    if (state_.CurrentPage == kPageSetup) {
+        setupPage_->Refresh();
+    }
+}
+
+void MainWindow::SetMailStatus(int panel, const std::string& text) {
+    statusBar1_->SetPanel(panel, text);
+}
+
+// A notification that failed is tried again later; a box for every attempt
+// would stand in the user's way, so the error panel carries it.
+void MainWindow::MailProblem(const std::string& text) {
+    statusBar1_->SetPanel(kPanelErrors, text);
 }
 
 void MainWindow::SetSmartLabel(const std::string& text) {

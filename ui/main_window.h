@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/app_state.h"
@@ -24,6 +25,7 @@ class Engine;
 
 namespace raid::ui {
 
+class SetupPage;
 class EmailPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
@@ -76,6 +78,8 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetUpgradeEnabled(bool enabled) override;
     void RedrawStatus(std::uint8_t changedMask, bool full) override;
     void SetSmartLabel(const std::string& text) override;
+    void SetMailStatus(int panel, const std::string& text) override;
+    void MailProblem(const std::string& text) override;
 
     // --- status presentation ---
     void ApplyProductTitle();
@@ -103,6 +107,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     bool QueryEndSession();
 
     LogViewer* logViewer() const { return viewer_.data(); }
+    SetupPage& setupPage() { return *setupPage_; }
     EmailPage* emailPage() const { return emailPage_; }
 
     static constexpr int kClientWidth = 620;
@@ -175,6 +180,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     int handOverDepth_ = 0;
     bool settingBuzzerBox_ = false;
     QPointer<LogViewer> viewer_;
+    std::unique_ptr<SetupPage> setupPage_;
 };
 
 }  // namespace raid::ui

@@ -4,6 +4,7 @@
 
 #include "ui/email_page.h"
 #include "ui/main_window.h"
+#include "ui/setup_page.h"
 
 namespace raid::ui {
 
@@ -91,6 +92,7 @@ void MainWindow::PageButtonClick(int index) {
             break;
         case kPageSetup:
             PrepareSchedulePage();
+            setupPage_->Enter();
             break;
         case kPageEmail:
             emailPage_->Enter();

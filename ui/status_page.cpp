@@ -7,6 +7,7 @@
 #include "monitor/status_text.h"
 #include "ui/device_texts.h"
 #include "ui/main_window.h"
+#include "ui/setup_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -75,9 +76,12 @@ void MainWindow::RebuildDeviceList() {
         upgradePictures_[i]->setToolTip(Q(texts[i]));
     }
     setWindowTitle(Q(std::string(kAppTitle) + " - " + texts[static_cast<std::size_t>(slot)]));
-    ShowPageButtons((dev.slots[static_cast<std::size_t>(slot)].features & kFeatureBackup) != 0
-                        ? kButtonsWithSchedule
-                        : kButtonsPlain);
+    const bool schedule =
+        (dev.slots[static_cast<std::size_t>(slot)].features & kFeatureBackup) != 0;
+    ShowPageButtons(schedule ? kButtonsWithSchedule : kButtonsPlain);
+    if (schedule) {
+        setupPage_->ApplyScheduleParameters(static_cast<std::size_t>(slot));
+    }
 }
 
 int MainWindow::ShowStatusPage(bool force) {

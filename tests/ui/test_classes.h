@@ -13,6 +13,7 @@ QObject* MakeNavigationTest();
 QObject* MakeWindowTest();
 QObject* MakeLogViewerTest();
 QObject* MakeProgramTest();
+QObject* MakeSetupPageTest();
 QObject* MakeEmailPageTest();
 
 }  // namespace raid::uitest

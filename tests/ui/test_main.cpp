@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
         {"WindowTest", raid::uitest::MakeWindowTest},
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
+        {"SetupPageTest", raid::uitest::MakeSetupPageTest},
         {"EmailPageTest", raid::uitest::MakeEmailPageTest},
     };
 
