@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTableWidget>
@@ -11,6 +12,7 @@
 #include <future>
 #include <memory>
 
+#include "app/platform.h"
 #include "notify/file_settings_store.h"
 #include "notify/mail_dispatcher.h"
 #include "notify/memory_settings_store.h"
@@ -18,6 +20,8 @@
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
 #include "ui/email_page.h"
+#include "ui/event_loop_clock.h"
+#include "ui/gui_runtime.h"
 
 using raid::MailDispatcher;
 using raid::SettingValue;
@@ -156,6 +160,15 @@ struct EmailRig {
     WindowRig window;
     MailDispatcher dispatcher;
 };
+
+QMessageBox* ShownBox() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
 
 std::optional<std::string> Stored(raid::MemorySettingsStore& store, const char* name) {
     return store.ReadString(name);
@@ -505,6 +518,87 @@ class EmailPageTest : public QObject {
             QTRY_COMPARE(rig.window.window.statusPanels().PanelText(3),
                          QString("Send mail Success!"));
         }
+    }
+
+    // The program as it runs, with its workers, its settings file and real
+    // time: the page is filled and saved, the test mail reaches a real
+    // server, and the next run shows what was saved.
+    void onTheRunningProgram() {
+        const auto python = raid::testing::AiosmtpdPython();
+        if (!python) {
+            if (raid::testing::InCi()) {
+                QFAIL("python3-aiosmtpd is not installed");
+            }
+            QSKIP("python3-aiosmtpd is not installed");
+        }
+        raid::testing::SmtpPeer peer(*python, "plain");
+        QVERIFY(peer.port() != 0);
+        QTemporaryDir logs;
+        QTemporaryDir config;
+        qputenv("RAIDGUI_LOG_DIR", logs.path().toLocal8Bit());
+        qputenv("RAIDGUI_CONFIG_DIR", config.path().toLocal8Bit());
+        raid::ui::EventLoopClock clock;
+        auto run = [&clock](const std::function<void(raid::ui::MainWindow&)>& body) {
+            raid::PlatformResult made = raid::MakeSimulatedPlatform("", clock, nullptr);
+            QVERIFY(made.ok);
+            auto runtime = std::make_unique<raid::ui::GuiRuntime>(
+                made.platform, clock, std::move(made.platform.deviceChanges));
+            raid::AppState& state = runtime->state();
+            raid::ui::MainWindow& window = runtime->window();
+            runtime->Start();
+            QTRY_VERIFY_WITH_TIMEOUT(
+                state.devices.table.count == 2 && state.flags.StartupPass.load() == 0, 20000);
+            QVERIFY(window.SelectStatusDevice(1));
+            QTest::mouseClick(window.findChild<QWidget*>("Image_Email"), Qt::LeftButton);
+            QCOMPARE(state.CurrentPage, int(raid::ui::kPageEmail));
+            body(window);
+            window.close();
+            runtime->Finish();
+        };
+        const QString port = QString::number(peer.port());
+        run([&port](raid::ui::MainWindow& window) {
+            auto edit = [&window](const char* name, const QString& text) {
+                auto* field = window.findChild<QLineEdit*>(name);
+                field->clear();
+                QTest::keyClicks(field, text);
+            };
+            edit("Edit2", "127.0.0.1");
+            edit("Edit1", port);
+            edit("Edit3", "RAID Monitor");
+            edit("Edit4", "raid@example.com");
+            edit("Edit5", "10");
+            window.findChild<QComboBox*>("ComboBox_Security")->setCurrentIndex(1);
+            QTest::mouseClick(window.findChild<QWidget*>("Image3_OK"), Qt::LeftButton);
+            QVERIFY(ShownBox() == nullptr);
+            // Test again until the mail pass has reloaded what OK stored.
+            QMessageBox* box = nullptr;
+            QElapsedTimer waited;
+            waited.start();
+            while (waited.elapsed() < 20000) {
+                QTest::mouseClick(window.findChild<QWidget*>("Image3_Test"), Qt::LeftButton);
+                QTRY_VERIFY_WITH_TIMEOUT((box = ShownBox()) != nullptr, 20000);
+                if (box->text() != QString(raid::kMailUnsaved) &&
+                    box->text() != QString(raid::kMailNotReady)) {
+                    break;
+                }
+                box->close();
+                QTest::qWait(100);
+            }
+            QCOMPARE(box->text(), QString("Send mail Success!"));
+            QCOMPARE(box->windowTitle(), QString("E-Mail Message"));
+            box->close();
+            QCOMPARE(window.statusPanels().PanelText(3), QString("Send mail Success!"));
+        });
+        QVERIFY(peer.Received().find("RCPT to:<raid@example.com>\r\n") != std::string::npos);
+        run([&port](raid::ui::MainWindow& window) {
+            QCOMPARE(window.findChild<QLineEdit*>("Edit2")->text(), QString("127.0.0.1"));
+            QCOMPARE(window.findChild<QLineEdit*>("Edit1")->text(), port);
+            QCOMPARE(window.findChild<QLineEdit*>("Edit4")->text(), QString("raid@example.com"));
+            QCOMPARE(window.findChild<QComboBox*>("ComboBox_Security")->currentText(),
+                     QString("none"));
+        });
+        qunsetenv("RAIDGUI_LOG_DIR");
+        qunsetenv("RAIDGUI_CONFIG_DIR");
     }
 };
 
