@@ -3,6 +3,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QPointer>
+#include <QVBoxLayout>
 
 #include "notify/mail_dispatcher.h"
 
@@ -65,7 +66,10 @@ constexpr std::array<KindNames, 2> kKindNames{{
 
 EmailPage::EmailPage(QWidget* parent, Dialogs& dialogs) : QWidget(parent), dialogs_(dialogs) {
     setObjectName("EmailPage");
-    setGeometry(0, 0, parent->width(), parent->height());
+    // The page fills the page of Notebook1 it sits on.
+    auto* fill = new QVBoxLayout(parent);
+    fill->setContentsMargins(0, 0, 0, 0);
+    fill->addWidget(this);
     const std::array<std::pair<const char*, const char*>, 3> sections{{
         {"Image3_Setup", "tab_mail_setup"},
         {"Image3_HDDFail", "tab_mail_hddfail"},
@@ -179,7 +183,10 @@ void EmailPage::BuildKind(QWidget* sub, std::size_t kind) {
     MakeLabel(sub, qPrintable("Label_EMailAddress" + n), "E-Mail Address", QRect(8, 48, 200, 18));
     c.grid = MakeGrid(sub, k.grid, QRect(8, 66, 278, 150), 1, kGridRows);
     c.grid->horizontalHeader()->setStretchLastSection(true);
-    c.grid->verticalHeader()->setDefaultSectionSize(18);
+    // All ten rows in sight, as the list holds at most ten.
+    c.grid->verticalHeader()->setMinimumSectionSize(14);
+    c.grid->verticalHeader()->setDefaultSectionSize(14);
+    c.grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     c.grid->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int row = 0; row < kGridRows; ++row) {
         c.grid->setItem(row, 0, new QTableWidgetItem(" "));

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/email_page.h"
 #include "ui/main_window.h"
 
 namespace raid::ui {
@@ -41,17 +42,37 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
     const int shown = window.shownSlot();
     const int shownPage = window.currentPage();
     const int count = std::min(window.deviceCount(), 2);
-    for (int slot = 0; slot < count; ++slot) {
-        if (window.SelectStatusDevice(slot)) {
-            window.OpenPage(page);
+    if (page == kPageEmail) {
+        // The mail settings are the same for every enclosure: each sub-page
+        // once, shown with an enclosure that offers the page.
+        for (int slot = 0; slot < count; ++slot) {
+            if (window.SelectStatusDevice(slot) &&
+                (window.lastPageButtonSet() & kButtonEmail) != 0) {
+                break;
+            }
+        }
+        EmailPage& email = *window.emailPage();
+        const int remembered = email.subPage();
+        window.OpenPage(page);
+        for (int sub = EmailPage::kSubSetup; sub <= EmailPage::kSubDeviceRemove; ++sub) {
+            email.SelectSection(sub);
             pictures.push_back(WindowPicture(window));
         }
-    }
-    if (pictures.empty()) {
-        window.OpenPage(page);
-        pictures.push_back(WindowPicture(window));
-    } else {
+        email.SelectSection(remembered);
         window.SelectStatusDevice(shown);
+    } else {
+        for (int slot = 0; slot < count; ++slot) {
+            if (window.SelectStatusDevice(slot)) {
+                window.OpenPage(page);
+                pictures.push_back(WindowPicture(window));
+            }
+        }
+        if (pictures.empty()) {
+            window.OpenPage(page);
+            pictures.push_back(WindowPicture(window));
+        } else {
+            window.SelectStatusDevice(shown);
+        }
     }
     window.OpenPage(shownPage);
     const qreal ratio = pictures.front().devicePixelRatio();

@@ -22,6 +22,7 @@
 #include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 #include "ui/gui_runtime.h"
+#include "ui/screenshot.h"
 
 using raid::MailDispatcher;
 using raid::SettingValue;
@@ -411,6 +412,30 @@ class EmailPageTest : public QObject {
         QCOMPARE(picture("Image3_HDDFail"), picture("Image3_HDDFail_White"));
         rig.Click("Image3_Ignore");
         QCOMPARE(rig.Find<QStackedWidget>("Notebook2")->currentIndex(), 2);
+    }
+
+    // One picture per sub-page, and the page is left as it was.
+    void screenshotShowsEverySubPage() {
+        raid::MemorySettingsStore store;
+        HeldServer server;
+        EmailRig rig(store, server.Sender());
+        rig.Click("Image3_HDDFail");
+        rig.Click("Image_Sts");
+        rig.window.window.SelectStatusDevice(0);
+        const QString file = rig.window.logFolder.filePath("email.png");
+        QVERIFY(raid::ui::SaveWindowPng(rig.window.window, file, raid::ui::kPageEmail));
+        const QImage sheet(file);
+        const QPixmap one = raid::ui::WindowPicture(rig.window.window);
+        QCOMPARE(sheet.height(), 3 * one.height() + 2 * 6 * int(one.devicePixelRatio()));
+        QCOMPARE(rig.page().subPage(), int(EmailPage::kSubHddFail));
+        QCOMPARE(rig.window.window.currentPage(), int(raid::ui::kPageStatus));
+        QCOMPARE(rig.window.window.shownSlot(), 0);
+        // The three parts differ: each shows its own sub-page.
+        const int h = one.height() + 6 * int(one.devicePixelRatio());
+        QVERIFY(sheet.copy(0, 0, sheet.width(), one.height()) !=
+                sheet.copy(0, h, sheet.width(), one.height()));
+        QVERIFY(sheet.copy(0, h, sheet.width(), one.height()) !=
+                sheet.copy(0, 2 * h, sheet.width(), one.height()));
     }
 
     // A save that cannot be stored says why and leaves the page as typed; a
