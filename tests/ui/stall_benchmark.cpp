@@ -1,11 +1,14 @@
 // Measures how long the window's event loop goes without handling events
 // while the engine discovers the stand-in enclosures and polls them, with a
-// realistic time per device read. Prints the figures; it passes or fails
+// realistic time per device read, and while the E-mail page's test mail goes
+// to a server that answers slowly. Prints the figures; it passes or fails
 // nothing.
 //
-//   raidgui_stall_benchmark [--polls=N] [--latency-us=N]
+//   raidgui_stall_benchmark [--polls=N] [--latency-us=N] [--mail-delay-ms=N]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -13,7 +16,11 @@
 #include <string>
 
 #include "app/platform.h"
+#include "notify/file_settings_store.h"
+#include "notify/mail_dispatcher.h"
 #include "tests/ui/latency_transport.h"
+#include "tests/ui/slow_smtp_server.h"
+#include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 #include "ui/gui_runtime.h"
 
@@ -38,6 +45,35 @@ struct Stalls {
     }
 };
 
+// Mail settings for the slow server, saved before the run starts so that it
+// loads them at once.
+std::string SaveMailSettingsFor(const std::string& folder, int port) {
+    raid::FileSettingsStore store(folder);
+    if (std::string error = store.Open(); !error.empty()) {
+        return error;
+    }
+    raid::MailSettings settings;
+    std::atomic<std::uint8_t> flags{0};
+    raid::InitialiseMailSettings(store, settings, folder + "/", flags);
+    raid::MailPageFields fields = raid::PageFields(settings);
+    fields.smtp = "127.0.0.1";
+    fields.port = std::to_string(port);
+    fields.addr = "raid@example.com";
+    fields.timeOut = "30";
+    fields.security = "none";
+    return raid::SaveMailSettings(store, settings, fields, flags);
+}
+
+// The text of a message box the window shows, or empty text.
+QString ShownBoxText() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+            return box->text();
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -47,6 +83,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int polls = Argument(argc, argv, "--polls", 4);
     const int latencyUs = Argument(argc, argv, "--latency-us", 500);
+    const int mailDelayMs = Argument(argc, argv, "--mail-delay-ms", 250);
+
+    raid::uitest::SlowSmtpServer server{std::chrono::milliseconds(mailDelayMs)};
+    QTemporaryDir config;
+    qputenv("RAIDGUI_CONFIG_DIR", config.path().toLocal8Bit());
+    if (const std::string error = SaveMailSettingsFor(config.path().toStdString(), server.port());
+        server.port() == 0 || !error.empty()) {
+        std::fprintf(stderr, "no mail server or settings: %s\n", error.c_str());
+        return 2;
+    }
 
     raid::ui::EventLoopClock clock;
     raid::PlatformResult made = raid::MakeSimulatedPlatform("", clock, nullptr);
@@ -65,6 +111,11 @@ int main(int argc, char** argv) {
     // was kept from handling events.
     Stalls discovery;
     Stalls polling;
+    Stalls mail;
+    qint64 mailStartNs = 0;
+    qint64 mailNs = 0;
+    bool mailing = false;
+    QString mailOutcome;
     QElapsedTimer clockNs;
     clockNs.start();
     qint64 last = clockNs.nsecsElapsed();
@@ -86,10 +137,27 @@ int main(int argc, char** argv) {
             }
             return;
         }
+        if (mailing) {
+            mail.Note(gap);
+            // The outcome is a message box: the success text or why it failed.
+            mailOutcome = ShownBoxText();
+            if (!mailOutcome.isEmpty()) {
+                mailNs = now - mailStartNs;
+                QApplication::exit(mailOutcome == raid::kMailSuccess ? 0 : 1);
+            }
+            return;
+        }
         polling.Note(gap);
         if (state.poll.pollCounter >= pollsAtStart + static_cast<std::uint32_t>(polls) &&
             state.poll.StatusPollRunning.load() == 0) {
-            QApplication::quit();
+            // The second enclosure offers the E-mail page.
+            raid::ui::MainWindow& window = runtime.window();
+            window.SelectStatusDevice(1);
+            window.OpenPage(raid::ui::kPageEmail);
+            mailing = true;
+            mailStartNs = clockNs.nsecsElapsed();
+            window.emailPage()->Image3_TestClick();
+            last = clockNs.nsecsElapsed();
         }
     });
     QTimer::singleShot(120000, [] {
@@ -110,5 +178,9 @@ int main(int argc, char** argv) {
                 discovery.longestNs / 1e6, static_cast<long long>(discovery.ticks));
     std::printf("longest stall during %u polls:   %.2f ms (%lld probe ticks)\n", served,
                 polling.longestNs / 1e6, static_cast<long long>(polling.ticks));
+    std::printf("test mail, %d ms per reply:     %.2f s, \"%s\"\n", mailDelayMs, mailNs / 1e9,
+                qPrintable(mailOutcome));
+    std::printf("longest stall during the mail:  %.2f ms (%lld probe ticks)\n",
+                mail.longestNs / 1e6, static_cast<long long>(mail.ticks));
     return status;
 }
