@@ -308,6 +308,12 @@ int EmailPage::ShownKind() const {
 }
 
 void EmailPage::Enter() {
+    if (mail_ != nullptr && mail_->settings().MailKeyPresent &&
+        !mail_->settings().MailSettingsLoaded) {
+        // Saved but not reloaded yet: the page would show the fields empty,
+        // and an OK then would store them so.
+        mail_->ServiceMailFlags();
+    }
     Fill(mail_ != nullptr ? PageFields(mail_->settings()) : PageFields(MailSettings{}));
     SelectSection(subPage_);
     dirty_ = 0;

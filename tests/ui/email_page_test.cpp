@@ -397,6 +397,52 @@ class EmailPageTest : public QObject {
         QCOMPARE(again.page().subPage(), int(EmailPage::kSubSetup));
     }
 
+    // Ignore right after OK, before the mail pass has reloaded: the page
+    // shows what was saved, not empty fields that a second OK would store.
+    void ignoreBeforeTheReloadShowsTheSavedValues() {
+        raid::MemorySettingsStore store;
+        HeldServer server;
+        EmailRig rig(store, server.Sender());
+        rig.Type("Edit2", "mail.example.com");
+        rig.Click("Image3_HDDFail");
+        rig.Type("Edit7", "ops@example.com");
+        rig.Click("Image3_1P");
+        rig.Type("Edit10", "Drive failed");
+        rig.Click("Image3_OK");
+        rig.Click("Image3_Ignore");
+        QCOMPARE(rig.Find("Edit2")->text(), QString("mail.example.com"));
+        QCOMPARE(rig.Find("Edit10")->text(), QString("Drive failed"));
+        QCOMPARE(rig.GridRow("StringGrid1", 0), QString("ops@example.com"));
+        rig.Click("Image3_OK");
+        QCOMPARE(Stored(store, "SMTP"), std::optional<std::string>("mail.example.com"));
+        QCOMPARE(store.ReadInteger("ToAddrCount"), std::optional<std::uint32_t>(1));
+    }
+
+    // A settings folder that cannot be made (a plain file stands in its way,
+    // which stops root too): the message names the cause, nothing is written,
+    // and the page keeps what was typed.
+    void aSettingsFolderThatCannotBeWritten() {
+        QTemporaryDir scratch;
+        raid::FileSettingsStore store(scratch.filePath("settings/raidgui").toStdString());
+        QCOMPARE(store.Open(), std::string());
+        HeldServer server;
+        EmailRig rig(store, server.Sender());
+        QFile blocker(scratch.filePath("settings"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        rig.Type("Edit2", "mail.example.com");
+        rig.Click("Image3_OK");
+        QVERIFY2(rig.LastBox().rfind("The settings were not saved: ", 0) == 0,
+                 rig.LastBox().c_str());
+        QVERIFY(rig.LastBox().find("Not a directory") != std::string::npos);
+        QCOMPARE(rig.Find("Edit2")->text(), QString("mail.example.com"));
+        QVERIFY(!store.KeyExists());
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{"settings"});
+        rig.Click("Image3_Test");
+        QCOMPARE(rig.LastBox(), std::string(raid::kMailUnsaved));
+    }
+
     void theChosenSubPageIsRemembered() {
         raid::MemorySettingsStore store;
         HeldServer server;
