@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/engine.h"
-#include "notify/settings_folder.h"
 
 namespace raid {
 
@@ -14,18 +13,17 @@ std::string OutboxFolder(const std::string& logFolder) {
 MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
                  const std::string& settingsFolder)
     : frontEnd_(frontEnd),
-      store_(settingsFolder),
-      storeProblem_(store_.Open()),
+      host_(OpenHostSettingsStore(settingsFolder)),
       dispatcher_(
           MailDispatchServices{
-              .store = store_,
+              .store = *host_.store,
               .clock = clock,
               .devices = state.devices,
               .systemInfo = state.systemInfoLines,
               .mailFlags = state.MailFlags,
               .sender = std::move(sender),
               .outboxFolder = OutboxFolder(state.log.logFolder),
-              .defaultTemplateDirectory = TemplateFolderText(settingsFolder),
+              .defaultTemplateDirectory = host_.templateDirectory,
               .appTitle = kAppTitle,
           },
           MailDispatchHooks{
@@ -45,8 +43,8 @@ void MailRun::Connect(Engine& engine) {
     engine_ = &engine;
     engine.SetMailService([this] { dispatcher_.ServiceMailFlags(); });
     engine.SetMailDue([this] { return dispatcher_.WorkDue(); });
-    if (!storeProblem_.empty()) {
-        frontEnd_.MailProblem(storeProblem_);
+    if (!host_.problem.empty()) {
+        frontEnd_.MailProblem(host_.problem);
     }
     dispatcher_.Initialise();
 }

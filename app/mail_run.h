@@ -5,7 +5,7 @@
 #include "app/app_state.h"
 #include "app/front_end.h"
 #include "device/clock.h"
-#include "notify/file_settings_store.h"
+#include "notify/host_settings_store.h"
 #include "notify/mail_dispatcher.h"
 #include "notify/mail_sender.h"
 
@@ -13,8 +13,9 @@ namespace raid {
 
 class Engine;
 
-// The notification mail of one run: the settings file, the dispatcher and its
-// outbox in the log folder. Made before the engine (which takes it as its mail
+// The notification mail of one run: the settings (a file in `settingsFolder`
+// on Linux, the registry on Windows), the dispatcher and its outbox in the log
+// folder. Made before the engine (which takes it as its mail
 // sink) and destroyed after it.
 class MailRun {
   public:
@@ -29,14 +30,15 @@ class MailRun {
     void Connect(Engine& engine);
 
     MailDispatcher& dispatcher() { return dispatcher_; }
-    FileSettingsStore& store() { return store_; }
-    // Why the settings file could not be used, or empty text.
-    const std::string& storeProblem() const { return storeProblem_; }
+    SettingsStore& store() { return *host_.store; }
+    // Where the settings live, for messages.
+    const std::string& storeLocation() const { return host_.location; }
+    // Why the stored settings could not be used, or empty text.
+    const std::string& storeProblem() const { return host_.problem; }
 
   private:
     FrontEnd& frontEnd_;
-    FileSettingsStore store_;
-    std::string storeProblem_;
+    HostSettingsStore host_;
     Engine* engine_ = nullptr;
     MailDispatcher dispatcher_;
 };

@@ -7,7 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/folders.h"
-#include "notify/file_settings_store.h"
+#include "notify/host_settings_store.h"
 #include "notify/mail_dispatcher.h"
 #include "notify/mail_settings_store.h"
 #include "notify/password_scramble.h"
@@ -27,20 +27,20 @@ constexpr const char* kMailUsage =
 
 // The settings as the program loads them at start-up.
 struct LoadedSettings {
-    FileSettingsStore store;
+    HostSettingsStore host;
     MailSettings settings;
     std::atomic<std::uint8_t> flags{0};
     std::string problem;
 
-    explicit LoadedSettings(const std::string& folder) : store(folder) {
-        problem = store.Open();
+    explicit LoadedSettings(const std::string& folder) : host(OpenHostSettingsStore(folder)) {
+        problem = host.problem;
         std::string error =
-            InitialiseMailSettings(store, settings, TemplateFolderText(folder), flags);
+            InitialiseMailSettings(*host.store, settings, host.templateDirectory, flags);
         if (!error.empty()) {
             problem += (problem.empty() ? "" : "\n") + error;
         }
         if (flags.load() & MailReloadRequested) {
-            LoadMailSettings(store, settings);
+            LoadMailSettings(*host.store, settings);
             flags.store(0);
         }
     }
@@ -71,7 +71,7 @@ int Show() {
         std::fprintf(stderr, "%s\n", loaded.problem.c_str());
     }
     const MailSettings& s = loaded.settings;
-    std::printf("Settings file: %s%s\n", loaded.store.Path().c_str(),
+    std::printf("Settings file: %s%s\n", loaded.host.location.c_str(),
                 s.MailKeyPresent ? "" : " (not saved yet: mail is off)");
     if (!s.MailKeyPresent) {
         return 0;
@@ -182,12 +182,13 @@ int Set(const std::vector<std::string>& args) {
         return 2;
     }
     loaded.settings.MailEditDirty = dirty;
-    const std::string error = SaveMailSettings(loaded.store, loaded.settings, fields, loaded.flags);
+    const std::string error =
+        SaveMailSettings(*loaded.host.store, loaded.settings, fields, loaded.flags);
     if (!error.empty()) {
         std::fprintf(stderr, "%s: %s\n", kMailCaption, error.c_str());
         return 1;
     }
-    std::printf("Saved to %s\n", loaded.store.Path().c_str());
+    std::printf("Saved to %s\n", loaded.host.location.c_str());
     return 0;
 }
 
@@ -196,22 +197,22 @@ int Test(Platform& platform, Clock& clock) {
     if (folder.empty()) {
         return 2;
     }
-    FileSettingsStore store(folder);
-    if (const std::string problem = store.Open(); !problem.empty()) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+    HostSettingsStore host = OpenHostSettingsStore(folder);
+    if (!host.problem.empty()) {
+        std::fprintf(stderr, "%s\n", host.problem.c_str());
     }
     AppState state;
     state.systemInfoLines = BuildSystemInfoLines(*platform.facts);
     MailDispatcher dispatcher(
         MailDispatchServices{
-            .store = store,
+            .store = *host.store,
             .clock = clock,
             .devices = state.devices,
             .systemInfo = state.systemInfoLines,
             .mailFlags = state.MailFlags,
             .sender = RealMailSender(),
             .outboxFolder = {},  // the test mail is never kept
-            .defaultTemplateDirectory = TemplateFolderText(folder),
+            .defaultTemplateDirectory = host.templateDirectory,
             .appTitle = kAppTitle,
         },
         MailDispatchHooks{

@@ -108,7 +108,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes) {
                                  dialogs, status, mail},
                   frontEnd, {});
     std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
-                state.log.logFolder.c_str(), mailRun.store().Path().c_str());
+                state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
     std::fflush(stdout);
     mailRun.Connect(engine);
     engine.Start();

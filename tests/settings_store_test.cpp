@@ -129,14 +129,11 @@ TEST_F(SettingsFileTest, AFailedCommitKeepsTheOldValues) {
     ASSERT_EQ(store.Open(), "");
     store.Write("Port", SettingValue::String("25"));
     ASSERT_EQ(store.Commit(), "");
-    fs::permissions(folder / "sub", fs::perms::owner_read | fs::perms::owner_exec);
+    // A file where the folder was: no one, root included, can write there.
+    fs::remove_all(folder / "sub");
+    std::ofstream(folder / "sub") << "in the way";
     store.Write("Port", SettingValue::String("2525"));
-    const std::string error = store.Commit();
-    fs::permissions(folder / "sub", fs::perms::owner_all);
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into a read-only folder";
-    }
-    EXPECT_THAT(error, HasSubstr("not saved"));
+    EXPECT_THAT(store.Commit(), HasSubstr("not saved"));
     EXPECT_EQ(store.ReadString("Port"), "25");
 }
 
