@@ -314,7 +314,19 @@ void EmailPage::Enter() {
         // and an OK then would store them so.
         mail_->ServiceMailFlags();
     }
-    Fill(mail_ != nullptr ? PageFields(mail_->settings()) : PageFields(MailSettings{}));
+    if (mail_ != nullptr && mail_->settings().MailKeyPresent) {
+        Fill(PageFields(mail_->settings()));
+    } else {
+        // Nothing saved yet: only the defaults are set; what was typed on an
+        // earlier visit stays until the first OK.
+        filling_ = true;
+        const MailPageFields defaults = PageFields(MailSettings{});
+        port_->setText(QString::fromStdString(defaults.port));
+        timeOut_->setText(QString::fromStdString(defaults.timeOut));
+        login_->setChecked(false);
+        ShowLoginFields(false);
+        filling_ = false;
+    }
     SelectSection(subPage_);
     dirty_ = 0;
     securityEdited_ = false;

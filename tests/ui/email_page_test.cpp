@@ -193,6 +193,18 @@ class EmailPageTest : public QObject {
         QCOMPARE(rig.GridRow("StringGrid1", 0), QString(" "));
         QCOMPARE(rig.GridRow("StringGrid2", 9), QString(" "));
         QCOMPARE(rig.Dirty(), std::uint8_t{0});
+
+        // Until the first OK a visit sets only the defaults and keeps the rest.
+        rig.Type("Edit2", "mail.example.com");
+        rig.Type("Edit1", "587");
+        rig.Find<QCheckBox>("CheckBox8")->setChecked(true);
+        rig.Click("Image_About");
+        rig.Click("Image_Email");
+        QCOMPARE(rig.Find("Edit2")->text(), QString("mail.example.com"));
+        QCOMPARE(rig.Find("Edit1")->text(), QString("25"));
+        QVERIFY(!rig.Find<QCheckBox>("CheckBox8")->isChecked());
+        QVERIFY(rig.Find<QWidget>("Edit8")->isHidden());
+        QCOMPARE(rig.Dirty(), std::uint8_t{0});
     }
 
     void loginFieldsFollowTheSwitch() {
@@ -307,6 +319,7 @@ class EmailPageTest : public QObject {
         raid::MemorySettingsStore store;
         HeldServer server;
         EmailRig rig(store, server.Sender());
+        rig.SaveSetup("mail.example.com", 25, "raid@example.com");
         rig.Click("Image3_HDDFail");
         // No "@": refused with the message, and the entry is cleared.
         rig.Type("Edit7", "nobody.example.com");
@@ -346,7 +359,7 @@ class EmailPageTest : public QObject {
         rig.Click("Image3_2M");
         QCOMPARE(rig.page().workingRecipients().size(), std::size_t{9});
 
-        // Ignore drops the working list; OK after removing all stores 0.
+        // Ignore drops the working list.
         rig.Click("Image3_Ignore");
         QVERIFY(rig.page().workingRecipients().empty());
         QCOMPARE(rig.GridRow("StringGrid1", 0), QString(" "));
