@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device/device_state.h"
+#include "maintenance/smart_store.h"
 #include "monitor/event_log.h"
 #include "monitor/poll_state.h"
 
@@ -25,7 +26,7 @@ struct AppState {
 
     std::atomic<std::uint8_t> MailFlags{0};
     std::uint8_t SmartCountdown = kSmartRefreshTicks;
-    bool smartThresholdsRead = false;
+    SmartStore smart;
     int CurrentPage = 0;
 
     std::vector<std::string> systemInfoLines;

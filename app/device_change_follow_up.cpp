@@ -48,7 +48,7 @@ void DeviceChangeFollowUp::Tick() {
 
 void DeviceChangeFollowUp::Recount() {
     DeviceState& dev = state_.devices;
-    if (state_.poll.StatusPollRunning.load()) {
+    if (state_.poll.StatusPollRunning.load() || state_.smart.passRunning) {
         return;  // next tick
     }
     frontEnd_.SetUpgradeEnabled(false);

@@ -21,6 +21,7 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
       frontEnd_(frontEnd),
       queue_(std::move(notifyMain)),
       channel_(services.transport, services.clock),
+      smartReader_(channel_, state.devices, state.flags, state.poll, state.smart),
       discovery_(channel_, services.transport, services.catalog, services.clock, state.devices,
                  state.flags,
                  [this](const std::string& text) {
@@ -51,8 +52,8 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                           state_.log.SettingsChangeLines.push_back(line);
                       },
                   .timeText = [this] { return TimeText(services_.clock.WallSeconds()); },
-                  .readSmartThresholds = {},
-                  .readSmartData = {},
+                  .readSmartThresholds = [this] { ReadSmart(kSmartReadThresholds); },
+                  .readSmartData = [this] { ReadSmart(kSmartReadData); },
               }),
       followUp_(
           state, discovery_, services.facts, services.clock, services.status, frontEnd,
@@ -219,8 +220,15 @@ void Engine::Timer3Tick() {
         return;
     }
     Request(static_cast<std::uint8_t>(ReqSmartData |
-                                      (state_.smartThresholdsRead ? 0 : ReqSmartThresholds)));
+                                      (state_.smart.thresholdsValid ? 0 : ReqSmartThresholds)));
     state_.SmartCountdown = kSmartRefreshTicks;
+}
+
+void Engine::ReadSmart(std::uint8_t feature) {
+    const bool ran = smartReader_.ReadSmartPass(feature).ran;
+    if (ran && feature == kSmartReadData && state_.CurrentPage == kSmartPage) {
+        frontEnd_.SmartDataRead();
+    }
 }
 
 void Engine::Timer4Tick() {

@@ -18,6 +18,7 @@
 #include "device/discovery.h"
 #include "device/disk_catalog.h"
 #include "device/transport.h"
+#include "maintenance/smart_reader.h"
 #include "monitor/mail_request.h"
 #include "monitor/status_poll.h"
 #include "monitor/status_sink.h"
@@ -94,6 +95,7 @@ class Engine {
 
     CommandChannel& channel() { return channel_; }
     StatusPoller& poller() { return poller_; }
+    SmartReader& smartReader() { return smartReader_; }
     DeviceChangeFollowUp& followUp() { return followUp_; }
     AppState& state() { return state_; }
     Clock& clock() { return services_.clock; }
@@ -106,6 +108,7 @@ class Engine {
     void MailLoop();
     void DetectEventsNow(std::uint8_t changedMask);
     EventLogServices LogServices();
+    void ReadSmart(std::uint8_t feature);
     void StopThreads();
 
     AppState& state_;
@@ -113,6 +116,7 @@ class Engine {
     FrontEnd& frontEnd_;
     MainThreadQueue queue_;
     CommandChannel channel_;
+    SmartReader smartReader_;
     Discovery discovery_;
     StatusPoller poller_;
     DeviceChangeFollowUp followUp_;

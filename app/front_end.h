@@ -25,6 +25,8 @@ class FrontEnd {
     virtual void RedrawStatus(std::uint8_t /*changedMask*/, bool /*full*/) {}
     // The SMART page's countdown label.
     virtual void SetSmartLabel(const std::string& /*text*/) {}
+    // A SMART data pass ran while the SMART page is shown: rebuild its table.
+    virtual void SmartDataRead() {}
     // Every line the event log gains.
     virtual void LogLineAdded(const std::string& /*line*/) {}
     // The mail's progress texts for status-bar panels 2 and 3 ("Email=2",

@@ -17,7 +17,7 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
-        options.verb != "schedule") {
+        options.verb != "schedule" && options.verb != "smart") {
         options.error = "unknown command '" + options.verb + "'";
         return options;
     }
@@ -32,10 +32,20 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             if (options.scenarioFile.empty()) {
                 options.error = "--simulate= needs a scenario file";
             }
-        } else if (arg == "--json" && options.verb == "status") {
+        } else if (arg == "--json" && (options.verb == "status" || options.verb == "smart")) {
             options.json = true;
         } else if (options.verb == "schedule") {
             options.verbArgs.emplace_back(arg);
+        } else if (options.verb == "smart" && (arg == "--device" || arg.starts_with("--device="))) {
+            std::string_view value = arg == "--device" ? std::string_view() : arg.substr(9);
+            if (arg == "--device" && i + 1 < argc) {
+                value = argv[++i];
+            }
+            if (value != "1" && value != "2") {
+                options.error = "--device needs 1 or 2";
+            } else {
+                options.device = value[0] - '0';
+            }
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }

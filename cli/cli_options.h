@@ -11,6 +11,7 @@ struct CliOptions {
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
     std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail)
+    int device = 0;                     // smart --device 1|2; 0: every enclosure
     std::string error;                  // set when the arguments are not understood
 };
 
@@ -20,6 +21,7 @@ inline constexpr const char* kUsage =
     "usage: raidcli probe   [--simulate[=scenario.json]]\n"
     "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
     "       raidcli monitor [--simulate[=scenario.json]]\n"
+    "       raidcli smart   [--simulate[=scenario.json]] [--device 1|2] [--json]\n"
     "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
     "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
     "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"

@@ -13,6 +13,7 @@
 #include "cli/monitor_command.h"
 #include "cli/probe_command.h"
 #include "cli/schedule_command.h"
+#include "cli/smart_command.h"
 #include "cli/status_command.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
@@ -71,6 +72,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "mail") {
         return raid::cli::RunMail(options.verbArgs, made.platform, clock);
+    }
+    if (options.verb == "smart") {
+        return raid::cli::RunSmart(made.platform, clock, options.json, options.device);
     }
     // A simulated machine announces its own changes; the host's come from udev.
     std::unique_ptr<raid::DeviceChanges> changes =

@@ -15,6 +15,8 @@ constexpr char kSecondTail[] = "_PORTMULTIPLIER_";
 constexpr std::size_t kSignatureSize = 16;
 constexpr std::size_t kTailAt = 496;
 constexpr std::size_t kStatusAt = 48;
+constexpr std::size_t kEchoCodeAt = 76;
+constexpr std::size_t kEchoArgAt = 77;
 constexpr std::size_t kFlashTypeAt = 149;
 constexpr std::uint64_t kMsPerCount = 10'000;  // one step of the backup count
 constexpr std::uint64_t kCountsPerWeek = 60'480;
@@ -48,6 +50,31 @@ std::uint64_t Linear(std::uint64_t total, std::uint64_t startMs, std::uint64_t e
 
 bool InWindow(const FaultConfig& fault, std::uint64_t nowMs) {
     return nowMs >= fault.fromMs && (!fault.untilMs || nowMs < *fault.untilMs);
+}
+
+// Relay arguments: ATA command, bay, quarter (fetches only).
+bool ArgumentsMatch(const FaultConfig& fault, std::uint8_t code,
+                    const std::array<std::uint8_t, 3>* args) {
+    if (!fault.ata && !fault.bay && !fault.part) {
+        return true;
+    }
+    if (args == nullptr || (code != CmdAtaIssue && code != CmdAtaFetch)) {
+        return false;
+    }
+    return (!fault.ata || *fault.ata == (*args)[0]) && (!fault.bay || *fault.bay == (*args)[1]) &&
+           (!fault.part || (code == CmdAtaFetch && *fault.part == (*args)[2]));
+}
+
+void MergeAttributes(std::vector<SmartAttribute>& into, const std::vector<SmartAttribute>& from) {
+    for (const SmartAttribute& attribute : from) {
+        auto it = std::find_if(into.begin(), into.end(),
+                               [&](const SmartAttribute& a) { return a.id == attribute.id; });
+        if (it != into.end()) {
+            *it = attribute;
+        } else if (into.size() < 30) {
+            into.push_back(attribute);
+        }
+    }
 }
 
 }  // namespace
@@ -118,7 +145,7 @@ bool Controller::Read(std::uint32_t lba, std::uint64_t nowMs, std::span<std::uin
             pending_.reset();
             break;
         case FrameDecoder::Step::CommandKnown:
-            if (!Hits(FaultKind::SequenceRead, decoder_.Frame().code(), nowMs).empty()) {
+            if (!Hits(FaultKind::SequenceRead, decoder_.Frame().code(), nullptr, nowMs).empty()) {
                 decoder_.Reset();
                 return false;
             }
@@ -163,20 +190,26 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
     record.crcOk = frame.crcOk;
     if (frame.crcOk) {
         PendingReply reply;
+        const std::uint8_t code = frame.code();
+        const auto args = frame.args();
         const std::uint8_t status = Execute(frame, nowMs, reply.sector);
         reply.sector[kStatusAt] = status;
-        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, frame.code(), nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::StatusByte, code, &args, nowMs)) {
             reply.sector[kStatusAt] = fault->status;
         }
+        for (const FaultConfig* fault : Hits(FaultKind::WrongEcho, code, &args, nowMs)) {
+            reply.sector[kEchoCodeAt] = fault->echo[0];
+            reply.sector[kEchoArgAt] = fault->echo[1];
+        }
         Sign(reply.sector, config_.signature);
-        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, frame.code(), nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::BadSignature, code, &args, nowMs)) {
             reply.sector[fault->secondSignature ? kTailAt + kSignatureSize - 1 : 0] ^= 0x01;
         }
         reply.pollsLeft = 0;
-        for (const FaultConfig* fault : Hits(FaultKind::NoReply, frame.code(), nowMs)) {
+        for (const FaultConfig* fault : Hits(FaultKind::NoReply, code, &args, nowMs)) {
             reply.pollsLeft = fault->polls;
         }
-        reply.failReads = !Hits(FaultKind::ReplyRead, frame.code(), nowMs).empty();
+        reply.failReads = !Hits(FaultKind::ReplyRead, code, &args, nowMs).empty();
         record.status = reply.sector[kStatusAt];
         pending_ = reply;
     }
@@ -186,12 +219,13 @@ void Controller::Finish(const ReceivedFrame& frame, std::uint64_t nowMs) {
 }
 
 std::vector<const FaultConfig*> Controller::Hits(FaultKind kind, std::uint8_t code,
+                                                 const std::array<std::uint8_t, 3>* args,
                                                  std::uint64_t nowMs) {
     std::vector<const FaultConfig*> hits;
     for (ActiveFault& fault : faults_) {
         const FaultConfig& f = fault.config;
-        if (f.kind != kind || (f.code && *f.code != code) || !InWindow(f, nowMs) ||
-            (fault.remaining && *fault.remaining == 0)) {
+        if (f.kind != kind || (f.code && *f.code != code) || !ArgumentsMatch(f, code, args) ||
+            !InWindow(f, nowMs) || (fault.remaining && *fault.remaining == 0)) {
             continue;
         }
         if (fault.remaining) {
@@ -298,6 +332,14 @@ void Controller::Apply(const TimelineEvent& event) {
         case EventKind::TaskStatus:
             state_.taskStatus = event.taskStatus;
             break;
+        case EventKind::Smart: {
+            DriveConfig& d = state_.drives[drive];
+            if (d.smart.empty()) {
+                d.smart = HealthyAttributes();
+            }
+            MergeAttributes(d.smart, event.smart);
+            break;
+        }
         case EventKind::Enclosure:
             ResetLink();
             break;

@@ -97,8 +97,12 @@ class Controller {
 
     bool ServeReplyPoll(bool repeated, std::span<std::uint8_t, 512> out);
     void Finish(const ReceivedFrame& frame, std::uint64_t nowMs);
-    // Faults of `kind` that hit command `code` now; each hit uses up one of its times.
-    std::vector<const FaultConfig*> Hits(FaultKind kind, std::uint8_t code, std::uint64_t nowMs);
+    // Faults of `kind` that hit command `code` now; each hit uses up one of its
+    // times. Without `args` (not received yet) faults narrowed to relay
+    // arguments do not hit.
+    std::vector<const FaultConfig*> Hits(FaultKind kind, std::uint8_t code,
+                                         const std::array<std::uint8_t, 3>* args,
+                                         std::uint64_t nowMs);
 
     // Command execution: fills the data fields of `reply`, returns its status byte.
     std::uint8_t Execute(const ReceivedFrame& frame, std::uint64_t nowMs, Sector& reply);

@@ -82,7 +82,22 @@ Scenario DefaultScenario() {
     gone.kind = EventKind::Enclosure;
     gone.appear = false;
 
-    s.timeline = {rebuild, removal, gone};
+    // The rebuilt drive starts to reallocate sectors: an alert, then pending
+    // sectors (a warning), then worn below its threshold (an error).
+    auto worsens = [](std::uint64_t atMs, std::vector<SmartAttribute> attributes) {
+        TimelineEvent event;
+        event.atMs = atMs;
+        event.disk = 0;
+        event.kind = EventKind::Smart;
+        event.drive = 1;
+        event.smart = std::move(attributes);
+        return event;
+    };
+    const TimelineEvent alert = worsens(70'000, {{5, 200, 200, 140, 8}});
+    const TimelineEvent warning = worsens(130'000, {{5, 198, 198, 140, 40}, {197, 200, 200, 0, 2}});
+    const TimelineEvent error = worsens(250'000, {{5, 120, 120, 140, 96}});
+
+    s.timeline = {rebuild, alert, warning, removal, gone, error};
     return s;
 }
 

@@ -91,6 +91,7 @@ enum class FaultKind {
     SequenceRead,  // the read of the command byte fails
     ReplyRead,     // reads of the reply sector fail
     BadSignature,  // one signature of the pair is wrong
+    WrongEcho,     // reply bytes 76-77 carry `echo` instead of the relayed command
 };
 
 struct FaultConfig {
@@ -102,6 +103,12 @@ struct FaultConfig {
     std::optional<std::uint32_t> polls;    // NoReply: none = never
     std::uint8_t status = 0;               // StatusByte
     bool secondSignature = false;          // BadSignature: spoil the one at 496, else at 0
+    // Narrowing to ATA relay frames (0xB1 / 0xB2): the relayed ATA command,
+    // the bay (0 entry A, 1 entry B) and the quarter of a fetch (1-4).
+    std::optional<std::uint8_t> ata;
+    std::optional<std::uint8_t> bay;
+    std::optional<std::uint8_t> part;
+    std::array<std::uint8_t, 2> echo{};  // WrongEcho: bytes 76 and 77
     bool operator==(const FaultConfig&) const = default;
 };
 
@@ -130,6 +137,7 @@ enum class EventKind {
     Enclosure,   // the enclosure disappears (`appear` false) or appears
     Schedule,    // the backup bytes change to `schedule`
     TaskStatus,  // the array task status becomes `taskStatus`
+    Smart,       // `drive` reports `smart`: attributes replaced by ID, new ones appended
 };
 
 struct TimelineEvent {
@@ -145,6 +153,7 @@ struct TimelineEvent {
     bool appear = false;
     BackupConfig schedule;
     std::uint8_t taskStatus = kTaskNone;
+    std::vector<SmartAttribute> smart;
     bool operator==(const TimelineEvent&) const = default;
 };
 
@@ -166,8 +175,8 @@ LoadResult ParseScenario(std::string_view json);
 LoadResult LoadScenarioFile(const std::string& path);
 
 // The scenario the demo runs when no file is given: a rebuilding mirror on
-// disk 0 and a healthy stripe on disk 1, with a drive removal and a
-// disappearing enclosure later on.
+// disk 0 and a healthy stripe on disk 1, with a drive removal, a drive whose
+// reallocated sectors grow and a disappearing enclosure later on.
 Scenario DefaultScenario();
 
 }  // namespace raid::sim

@@ -397,19 +397,73 @@ bool ReadController(Reader& r, const Json& node, const std::string& path, Contro
            ReadInfoBytes(r, node.at("info_bytes"), path + ".info_bytes", out.infoBytes);
 }
 
+// "ata", "drive" (1 entry A, 2 entry B) and "part" narrow a fault to ATA
+// relay frames.
+bool ReadRelayNarrowing(Reader& r, const Json& node, const std::string& path, FaultConfig& out) {
+    std::uint8_t ata = 0;
+    std::uint8_t drive = 0;
+    std::uint8_t part = 0;
+    if (!r.Number(node, "ata", path, ata) || !r.Number(node, "drive", path, drive, 2) ||
+        !r.Number(node, "part", path, part, 4)) {
+        return false;
+    }
+    const bool narrowed = node.contains("ata") || node.contains("drive") || node.contains("part");
+    if (narrowed && out.kind == FaultKind::SequenceRead) {
+        return r.Fail(path, "a sequence read fails before the relay arguments arrive");
+    }
+    if (node.contains("drive")) {
+        if (drive == 0) {
+            return r.Fail(path + ".drive", "1 (HDD1 entry) or 2 (HDD2 entry)");
+        }
+        out.bay = static_cast<std::uint8_t>(drive - 1);
+    }
+    if (node.contains("part")) {
+        if (part == 0) {
+            return r.Fail(path + ".part", "a quarter 1 to 4");
+        }
+        out.part = part;
+    }
+    if (node.contains("ata")) {
+        out.ata = ata;
+    }
+    return true;
+}
+
+bool ReadEcho(Reader& r, const Json& node, const std::string& path, FaultConfig& out) {
+    const Json* echo = nullptr;
+    if (!r.Array(node, "echo", path, echo)) {
+        return false;
+    }
+    if (out.kind != FaultKind::WrongEcho) {
+        return echo == nullptr || r.Fail(path + ".echo", "only a wrong_echo fault carries one");
+    }
+    if (echo == nullptr || echo->size() != 2) {
+        return r.Fail(path + ".echo", "a wrong_echo fault needs the two bytes 76 and 77");
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::uint64_t value = 0;
+        if (!r.Unsigned((*echo)[i], At(path + ".echo", i), 0xFF, value)) {
+            return false;
+        }
+        out.echo[i] = static_cast<std::uint8_t>(value);
+    }
+    return true;
+}
+
 bool ReadFault(Reader& r, const Json& node, const std::string& path, FaultConfig& out) {
     if (!r.Object(node, path,
-                  {"kind", "code", "from_ms", "until_ms", "times", "polls", "status", "spoil"})) {
+                  {"kind", "code", "from_ms", "until_ms", "times", "polls", "status", "spoil",
+                   "ata", "drive", "part", "echo"})) {
         return false;
     }
     std::size_t kind = 0;
     if (!node.contains("kind")) {
         return r.Fail(path, "missing \"kind\"");
     }
-    if (!r.Choice(
-            node, "kind", path,
-            {"no_reply", "status", "sequence_read_fails", "reply_read_fails", "bad_signature"},
-            kind)) {
+    if (!r.Choice(node, "kind", path,
+                  {"no_reply", "status", "sequence_read_fails", "reply_read_fails", "bad_signature",
+                   "wrong_echo"},
+                  kind)) {
         return false;
     }
     out.kind = static_cast<FaultKind>(kind);
@@ -455,7 +509,7 @@ bool ReadFault(Reader& r, const Json& node, const std::string& path, FaultConfig
         return false;
     }
     out.secondSignature = spoil == 1;
-    return true;
+    return ReadRelayNarrowing(r, node, path, out) && ReadEcho(r, node, path, out);
 }
 
 bool ReadEnclosure(Reader& r, const Json& node, const std::string& path, EnclosureConfig& out) {
@@ -501,19 +555,39 @@ bool ReadEnclosure(Reader& r, const Json& node, const std::string& path, Enclosu
 bool ReadEvent(Reader& r, const Json& node, const std::string& path, TimelineEvent& out) {
     if (!r.Object(node, path,
                   {"at_ms", "disk", "drive", "state", "model", "serial", "capacity", "rebuild",
-                   "enclosure", "schedule", "task_status"}) ||
+                   "enclosure", "schedule", "task_status", "smart"}) ||
         !r.Required(node, "at_ms", path, out.atMs) ||
         !r.Required(node, "disk", path, out.disk, kHighestDisk)) {
         return false;
     }
     int actions = 0;
-    for (const char* key : {"state", "rebuild", "enclosure", "schedule", "task_status"}) {
+    for (const char* key : {"state", "rebuild", "enclosure", "schedule", "task_status", "smart"}) {
         actions += node.contains(key) ? 1 : 0;
     }
     if (actions != 1) {
         return r.Fail(path,
                       "expected exactly one of \"state\", \"rebuild\", \"enclosure\", "
-                      "\"schedule\", \"task_status\"");
+                      "\"schedule\", \"task_status\", \"smart\"");
+    }
+    if (node.contains("smart")) {
+        out.kind = EventKind::Smart;
+        const Json* smart = nullptr;
+        if (!r.Required(node, "drive", path, out.drive, 2) ||
+            !r.Array(node, "smart", path, smart)) {
+            return false;
+        }
+        if (out.drive == 0) {
+            return r.Fail(path + ".drive", "1 (HDD1 entry) or 2 (HDD2 entry)");
+        }
+        if (smart == nullptr || smart->empty()) {
+            return r.Fail(path + ".smart", "expected a list of attributes");
+        }
+        for (const char* key : {"model", "serial", "capacity"}) {
+            if (node.contains(key)) {
+                return r.Fail(path + "." + key, "belongs to a \"state\" event");
+            }
+        }
+        return ReadSmart(r, *smart, path + ".smart", out.smart);
     }
     if (node.contains("state")) {
         out.kind = EventKind::DriveState;

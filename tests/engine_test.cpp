@@ -115,11 +115,23 @@ TEST(SmartTimer, CountsDownAndRequestsTheRefresh) {
     EXPECT_EQ(labels[0], "Updates after 60 seconds.");
     EXPECT_EQ(labels[59], "Updates after 1 second.");
     EXPECT_EQ(labels[60], "Updating...");
+    // The start-up pass read every threshold sector: only the data is due.
     EXPECT_EQ(rig.state.poll.PollRequest.load() & (ReqSmartData | ReqSmartThresholds),
-              ReqSmartData | ReqSmartThresholds);
+              ReqSmartData);
     rig.engine.Timer3Tick();
     EXPECT_EQ(rig.frontEnd.smartLabel, "Updating...") << "while the refresh is pending";
     EXPECT_EQ(rig.state.SmartCountdown, 60);
+}
+
+TEST(SmartTimer, AskForThresholdsAgainAfterAFailedThresholdPass) {
+    EngineRig rig;
+    rig.StartUp();
+    rig.state.smart.thresholdsValid = false;
+    for (int tick = 0; tick < 61; ++tick) {
+        rig.engine.Timer3Tick();
+    }
+    EXPECT_EQ(rig.state.poll.PollRequest.load() & (ReqSmartData | ReqSmartThresholds),
+              ReqSmartData | ReqSmartThresholds);
 }
 
 TEST(Close, IsRefusedDuringAFirmwareUpgrade) {

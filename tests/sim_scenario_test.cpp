@@ -142,6 +142,29 @@ TEST(SimScenario, BadFilesAreRefusedWithTheOffendingPath) {
         {R"({"enclosures": [{"disk": 0, )" + drives +
              R"(}], "timeline": [{"at_ms": 9, "disk": 0, "drive": 3, "state": "absent"}]})",
          "timeline[0].drive"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "wrong_echo"}], )" + drives + "}]}",
+         "faults[0].echo: a wrong_echo fault needs"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "no_reply", "echo": [1, 2]}], )" +
+             drives + "}]}",
+         "faults[0].echo: only a wrong_echo"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "no_reply", "part": 5}], )" + drives +
+             "}]}",
+         "faults[0].part"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "no_reply", "drive": 0}], )" + drives +
+             "}]}",
+         "faults[0].drive"},
+        {R"({"enclosures": [{"disk": 1, "faults": [{"kind": "sequence_read_fails", "ata": 208}], )" +
+             drives + "}]}",
+         "faults[0]: a sequence read fails before"},
+        {R"({"enclosures": [{"disk": 0, )" + drives +
+             R"(}], "timeline": [{"at_ms": 9, "disk": 0, "smart": [{"id": 5}]}]})",
+         "timeline[0]: missing \"drive\""},
+        {R"({"enclosures": [{"disk": 0, )" + drives +
+             R"(}], "timeline": [{"at_ms": 9, "disk": 0, "drive": 1, "smart": []}]})",
+         "timeline[0].smart: expected a list"},
+        {R"({"enclosures": [{"disk": 0, )" + drives +
+             R"(}], "timeline": [{"at_ms": 9, "disk": 0, "drive": 1, "smart": [{"id": 0}]}]})",
+         "timeline[0].smart[0].id"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
@@ -150,6 +173,53 @@ TEST(SimScenario, BadFilesAreRefusedWithTheOffendingPath) {
         EXPECT_NE(r.error.find(c.mentions), std::string::npos) << r.error;
         EXPECT_TRUE(r.scenario.enclosures.empty());
     }
+}
+
+// The relay faults narrowed by ATA command, bay and quarter, and a SMART
+// event that changes one attribute and appends another.
+TEST(SimScenario, RelayFaultsAndSmartEventsTakeEffect) {
+    const LoadResult r = ParseScenario(R"({
+      "enclosures": [{"disk": 0, "drives": [{"model": "A"}, {"model": "B"}],
+        "faults": [
+          {"kind": "wrong_echo", "code": "0xB2", "ata": "0xEC", "drive": 2, "part": 2,
+           "echo": ["0xB2", "0xD0"]},
+          {"kind": "status", "code": "0xB1", "ata": "0xD1", "status": "0xC0", "times": 1}
+        ]}],
+      "timeline": [{"at_ms": 1000, "disk": 0, "drive": 1,
+                    "smart": [{"id": 5, "worst": 9, "threshold": 36, "raw": 77},
+                              {"id": 187, "raw": 3}]}]
+    })");
+    ASSERT_TRUE(r.ok) << r.error;
+    const FaultConfig& echo = r.scenario.enclosures[0].faults[0];
+    EXPECT_EQ(echo.kind, FaultKind::WrongEcho);
+    EXPECT_EQ(echo.bay, 1);
+    EXPECT_EQ(echo.part, 2);
+    EXPECT_EQ(echo.echo, (std::array<std::uint8_t, 2>{0xB2, 0xD0}));
+
+    Rig rig(r.scenario);
+    EXPECT_EQ(rig.channel.AtaIssue(0xD1, 0, rig.reply), 0xC0) << "once";
+    EXPECT_EQ(rig.channel.AtaIssue(0xD1, 0, rig.reply), kStatusOk);
+    ASSERT_EQ(rig.channel.AtaIssue(0xEC, 1, rig.reply), kStatusOk);
+    for (std::uint8_t part : {1, 2}) {
+        ASSERT_EQ(rig.channel.AtaFetch(0xEC, 1, part, rig.reply), kStatusOk);
+        EXPECT_EQ(rig.reply[77], part == 2 ? 0xD0 : 0xEC) << "quarter " << int(part);
+    }
+    ASSERT_EQ(rig.channel.AtaIssue(0xEC, 0, rig.reply), kStatusOk);
+    ASSERT_EQ(rig.channel.AtaFetch(0xEC, 0, 2, rig.reply), kStatusOk);
+    EXPECT_EQ(rig.reply[77], 0xEC) << "the other bay answers normally";
+
+    rig.clock.Advance(1000);
+    ASSERT_EQ(rig.channel.AtaIssue(0xD0, 0, rig.reply), kStatusOk);
+    ASSERT_EQ(rig.channel.AtaFetch(0xD0, 0, 1, rig.reply), kStatusOk);
+    const std::size_t slot3 = 80 + 2 + 3 * 12;  // ID 5 in the healthy set
+    EXPECT_EQ(rig.reply[slot3], 5);
+    EXPECT_EQ(rig.reply[slot3 + 4], 9);
+    EXPECT_EQ(rig.reply[slot3 + 5], 77);
+    rig.sim.WithController(0, [](Controller& c) {
+        const auto& smart = c.state().drives[0].smart;
+        EXPECT_EQ(smart.size(), HealthyAttributes().size() + 1);
+        EXPECT_EQ(smart.back().id, 187);
+    });
 }
 
 TEST(SimScenario, MissingFileIsAnErrorNotACrash) {

@@ -11,6 +11,7 @@
 #include "ui/email_page.h"
 #include "ui/log_viewer.h"
 #include "ui/setup_page.h"
+#include "ui/smart_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -350,6 +351,12 @@ void MainWindow::MailProblem(const std::string& text) {
 
 void MainWindow::SetSmartLabel(const std::string& text) {
     findChild<QLabel*>("Label21")->setText(QString::fromStdString(text));
+}
+
+void MainWindow::SmartDataRead() {
+    if (state_.CurrentPage == kPageSmart) {
+        smartPage_->Rebuild();
+    }
 }
 
 // --- closing ---

@@ -26,6 +26,7 @@ class Engine;
 namespace raid::ui {
 
 class SetupPage;
+class SmartPage;
 class EmailPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
@@ -80,6 +81,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetSmartLabel(const std::string& text) override;
     void SetMailStatus(int panel, const std::string& text) override;
     void MailProblem(const std::string& text) override;
+    void SmartDataRead() override;
 
     // --- status presentation ---
     void ApplyProductTitle();
@@ -108,6 +110,7 @@ class MainWindow final : public QWidget, public FrontEnd {
 
     LogViewer* logViewer() const { return viewer_.data(); }
     SetupPage& setupPage() { return *setupPage_; }
+    SmartPage& smartPage() { return *smartPage_; }
     EmailPage* emailPage() const { return emailPage_; }
 
     static constexpr int kClientWidth = 620;
@@ -164,6 +167,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     std::array<PictureButton*, 2> statusPictures_{};   // Image0_D1, Image0_D2
     std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
     PictureButton* logButton_ = nullptr;               // Image0_Log
+    SmartPage* smartPage_ = nullptr;
     EmailPage* emailPage_ = nullptr;
 
     QTimer* timer1_ = nullptr;

@@ -1,12 +1,13 @@
 // The pages of Notebook1 and their fixed controls. Pages whose work is not
-// built yet (Setup, Upgrade, SMART) carry their captions and controls only;
-// the E-mail page is a class of its own.
+// built yet (Setup, Upgrade) carry their captions and controls only; the
+// E-mail and SMART pages are classes of their own.
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QProgressBar>
 #include <QTableWidget>
 
 #include "ui/main_window.h"
+#include "ui/smart_page.h"
 #include "ui/widget_factory.h"
 
 namespace raid::ui {
@@ -188,7 +189,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
                    QString("hdd_%1").arg(drive + 1), drive == 0);
     }
     MakeLabel(page, "Label22", QString(), QRect(8, 40, 450, 18));
-    const std::array<int, 6> widths{145, 36, 36, 54, 75, 40};
+    const std::array<int, 6>& widths = SmartPage::kColumnWidths;
     QTableWidget* head = MakeGrid(page, "StringGrid4", QRect(8, 62, 392, 22), 6, 1);
     QTableWidget* table = MakeGrid(page, "StringGrid3", QRect(8, 84, 392, 198), 6, 0);
     head->verticalHeader()->setDefaultSectionSize(20);
@@ -209,6 +210,7 @@ void MainWindow::BuildSmartPage(QWidget* page) {
     MakeLabel(page, "Label23", QString(), QRect(8, 290, 200, 18));
     MakeLabel(page, "Label24", QString(), QRect(8, 312, 300, 18));
     MakeLabel(page, "Label21", QString(), QRect(250, 290, 208, 18));
+    smartPage_ = new SmartPage(page, state_, *statusBar1_, dialogs_);
 }
 
 }  // namespace raid::ui

@@ -5,6 +5,7 @@
 #include "ui/email_page.h"
 #include "ui/main_window.h"
 #include "ui/setup_page.h"
+#include "ui/smart_page.h"
 
 namespace raid::ui {
 
@@ -101,6 +102,9 @@ void MainWindow::PageButtonClick(int index) {
             RebuildDeviceList();
             ShowDevicePictures();
             findChild<QLabel*>("Label54")->setText(QString::fromStdString(deviceLabel_));
+            break;
+        case kPageSmart:
+            smartPage_->Rebuild();
             break;
         default:
             break;

@@ -46,6 +46,7 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
         // The mail settings are the same for every enclosure: each sub-page
         // once, shown with an enclosure that offers the page.
         for (int slot = 0; slot < count; ++slot) {
+            window.OpenPage(kPageStatus);
             if (window.SelectStatusDevice(slot) &&
                 (window.lastPageButtonSet() & kButtonEmail) != 0) {
                 break;
@@ -62,6 +63,9 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
         window.SelectStatusDevice(shown);
     } else {
         for (int slot = 0; slot < count; ++slot) {
+            // From the status page, so that the labels other pages quote (drive
+            // models on the SMART page) belong to this enclosure.
+            window.OpenPage(kPageStatus);
             if (window.SelectStatusDevice(slot)) {
                 window.OpenPage(page);
                 pictures.push_back(WindowPicture(window));

@@ -79,6 +79,7 @@ run() {
 }
 run probe probe
 run status status --json
+run smart smart --json
 echo "@@DONE"
 poweroff -f
 """

@@ -5,7 +5,7 @@ The guest sees one USB mass-storage disk (behind qemu's xHCI controller) whose
 sectors come from an NBD server: by default nbdkit with the stand-in enclosure
 plugin, started here on a unix socket in a temporary folder. The guest kernel
 also has a small non-USB SCSI disk (scsi_debug) that appears first. The guest
-runs `raidcli probe` and `raidcli status --json` and prints their output and
+runs `raidcli probe`, `raidcli status --json` and `raidcli smart --json` and prints their output and
 transport traces on the serial console; the host then checks
 
   - guest:   the guest booted, found the USB disk and ran both commands;
@@ -43,6 +43,9 @@ PR_SET_PDEATHSIG = 1
 CMD_PROBE = 0x10
 CMD_CONTROLLER_INFO = 0x11
 CMD_DRIVE_INFO = 0x17
+CMD_ATA_ISSUE = 0xB1
+CMD_ATA_FETCH = 0xB2
+RUNS = ("probe", "status", "smart")
 
 
 def log(message):
@@ -264,10 +267,41 @@ def check_values(checks, run, expect):
                f"{expect['name']}, {expect['mode']}, firmware {expect['firmware']}")
 
 
+def check_smart(checks, run, expect):
+    """`raidcli smart --json`: the 4K word and the scenario's attributes of both drives."""
+    problems = []
+    if run.codes.get("smart") != 0:
+        problems.append(f"raidcli smart exited with {run.codes.get('smart')}")
+    try:
+        doc = json.loads("\n".join(run.outputs.get("smart", [])))
+        enclosures = doc["enclosures"]
+        drives = enclosures[0]["drives"] if len(enclosures) == 1 else []
+    except (ValueError, KeyError, TypeError, IndexError) as error:
+        checks.add("smart", False, f"smart --json is no JSON document: {error}")
+        return
+    if len(enclosures) != 1 or len(drives) != len(expect["smart"]):
+        problems.append(f"expected one enclosure with {len(expect['smart'])} drives: {doc}")
+    for got, want in zip(drives, expect["smart"]):
+        bay = got.get("bay")
+        for key in ("present", "read", "sectorWord", "fourKSector", "overall"):
+            if got.get(key) != want[key]:
+                problems.append(f"{bay} {key}: {got.get(key)!r}, expected {want[key]!r}")
+        by_id = {a.get("id"): a for a in got.get("attributes", [])}
+        for attribute in want["attributes"]:
+            have = by_id.get(attribute["id"])
+            shown = {k: have.get(k) for k in attribute} if have else None
+            if shown != attribute:
+                problems.append(f"{bay} attribute {attribute['id']}: {shown}, "
+                                f"expected {attribute}")
+    checks.add("smart", not problems, "; ".join(problems) or
+               ", ".join(f"{d.get('bay')} {d.get('overall')} 4K {d.get('fourKSector')}"
+                         for d in drives))
+
+
 def check_reads(checks, run, received):
     """`received`: what the backend got after raidcli started, or None when unknown."""
     problems = []
-    sent = {name: trace_reads(run.traces.get(name, []), 0) for name in ("probe", "status")}
+    sent = {name: trace_reads(run.traces.get(name, []), 0) for name in RUNS}
     failed = [(name, lba) for name, reads in sent.items() for lba, ok in reads if not ok]
     if failed:
         problems.append(f"reads that failed in the guest: {failed[:5]}")
@@ -283,8 +317,12 @@ def check_reads(checks, run, received):
     if "status" in streams and (streams["status"][:2] != [CMD_PROBE, CMD_CONTROLLER_INFO]
                                 or CMD_DRIVE_INFO not in streams["status"]):
         problems.append(f"status sent commands {[hex(c) for c in streams['status']]}")
+    if "smart" in streams and (streams["smart"][:2] != [CMD_PROBE, CMD_CONTROLLER_INFO]
+                               or CMD_ATA_ISSUE not in streams["smart"]
+                               or CMD_ATA_FETCH not in streams["smart"]):
+        problems.append(f"smart sent commands {[hex(c) for c in streams['smart']]}")
 
-    all_sent = [lba for name in ("probe", "status") for lba, _ in sent[name]]
+    all_sent = [lba for name in RUNS for lba, _ in sent[name]]
     if received is None:
         detail = "backend log not available: only what raidcli sent was checked"
     else:
@@ -299,8 +337,8 @@ def check_reads(checks, run, received):
             problems.append(f"backend read {i} was {got} where raidcli sent {want} "
                             f"(backend received {len(received)}, raidcli sent {len(all_sent)}; "
                             f"received around it: {context})")
-        detail = f"{len(received)} reads, {len(streams.get('probe', []))} + " \
-                 f"{len(streams.get('status', []))} commands, as sent"
+        detail = f"{len(received)} reads, " + \
+            " + ".join(str(len(streams.get(name, []))) for name in RUNS) + " commands, as sent"
     checks.add("reads", not problems, "; ".join(problems) or detail)
 
 
@@ -386,10 +424,11 @@ def main():
     checks = Checks()
     run = parse_console(console.lines)
     checks.add("guest", console.problem is None and console.done_s is not None,
-               console.problem or "booted, ran probe and status")
+               console.problem or "booted, ran probe, status and smart")
     if console.done_s is not None:
         check_mapping(checks, run, expect)
         check_values(checks, run, expect)
+        check_smart(checks, run, expect)
         check_reads(checks, run, received)
     for name, ok, detail in checks.results:
         log(f"{'PASS' if ok else 'FAIL'} {name}: {detail}")

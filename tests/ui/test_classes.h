@@ -14,6 +14,7 @@ QObject* MakeWindowTest();
 QObject* MakeLogViewerTest();
 QObject* MakeProgramTest();
 QObject* MakeSetupPageTest();
+QObject* MakeSmartPageTest();
 QObject* MakeEmailPageTest();
 
 }  // namespace raid::uitest

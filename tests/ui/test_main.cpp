@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
         {"LogViewerTest", raid::uitest::MakeLogViewerTest},
         {"ProgramTest", raid::uitest::MakeProgramTest},
         {"SetupPageTest", raid::uitest::MakeSetupPageTest},
+        {"SmartPageTest", raid::uitest::MakeSmartPageTest},
         {"EmailPageTest", raid::uitest::MakeEmailPageTest},
     };
 
