@@ -194,6 +194,18 @@ class EmailPageTest : public QObject {
         QCOMPARE(rig.GridRow("StringGrid2", 9), QString(" "));
         QCOMPARE(rig.Dirty(), std::uint8_t{0});
 
+        // OK and Ignore sink 2 pixels while pressed (released away from them,
+        // so that nothing is saved yet).
+        for (const char* name : {"Image3_OK", "Image3_Ignore"}) {
+            auto* button = rig.Find<QWidget>(name);
+            const QPoint up = button->pos();
+            QTest::mousePress(button, Qt::LeftButton);
+            QCOMPARE(button->pos(), up + QPoint(0, 2));
+            QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-20, -20));
+            QCOMPARE(button->pos(), up);
+        }
+        QVERIFY(!store.KeyExists());
+
         // Until the first OK a visit sets only the defaults and keeps the rest.
         rig.Type("Edit2", "mail.example.com");
         rig.Type("Edit1", "587");
