@@ -6,6 +6,7 @@
 #include "app/folders.h"
 #include "app/run_wiring.h"
 #include "notify/settings_folder.h"
+#include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 
 namespace raid::ui {
@@ -34,6 +35,7 @@ GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceC
     }
     mail_->Connect(*engine_);
     window->Attach(*engine_);
+    window->emailPage()->Attach(mail_->dispatcher());
 
     // Notifications with a descriptor wake the event loop only when they
     // come; the others are asked as often as they say, and not at all once

@@ -8,6 +8,7 @@
 
 #include "app/engine.h"
 #include "sysinfo/system_info.h"
+#include "ui/email_page.h"
 #include "ui/log_viewer.h"
 #include "ui/setup_page.h"
 #include "ui/smart_page.h"
@@ -78,7 +79,7 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     setupPage_ =
         std::make_unique<SetupPage>(notebook1_->widget(kPageSetup), state_, dialogs_, *statusBar1_);
     BuildUpgradePage(notebook1_->widget(kPageUpgrade));
-    BuildEmailPage(notebook1_->widget(kPageEmail));
+    emailPage_ = new EmailPage(notebook1_->widget(kPageEmail), dialogs_);
     BuildAboutPage(notebook1_->widget(kPageAbout));
     BuildSmartPage(notebook1_->widget(kPageSmart));
 

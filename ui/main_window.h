@@ -28,6 +28,7 @@ namespace raid::ui {
 
 class SetupPage;
 class SmartPage;
+class EmailPage;
 
 // Page numbers of Notebook1, as CurrentPage holds them.
 enum Page : int {
@@ -116,6 +117,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     UpgradePage* upgradePage() const { return upgradePage_; }
     SetupPage& setupPage() { return *setupPage_; }
     SmartPage& smartPage() { return *smartPage_; }
+    EmailPage* emailPage() const { return emailPage_; }
 
     static constexpr int kClientWidth = 620;
     static constexpr int kClientHeight = 440;
@@ -140,7 +142,6 @@ class MainWindow final : public QWidget, public FrontEnd {
     void BuildStatusPage(QWidget* page);
     void BuildSetupPage(QWidget* page);
     void BuildUpgradePage(QWidget* page);
-    void BuildEmailPage(QWidget* page);
     void BuildAboutPage(QWidget* page);
     void BuildSmartPage(QWidget* page);
     void FormCreate();
@@ -176,6 +177,7 @@ class MainWindow final : public QWidget, public FrontEnd {
     std::array<PictureButton*, 2> upgradePictures_{};  // Image2_D1, Image2_D2
     PictureButton* logButton_ = nullptr;               // Image0_Log
     SmartPage* smartPage_ = nullptr;
+    EmailPage* emailPage_ = nullptr;
 
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;

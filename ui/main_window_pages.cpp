@@ -1,8 +1,8 @@
 // The pages of Notebook1 and their fixed controls. Pages whose work is not
-// built yet (Setup, Upgrade, E-mail) carry their captions and controls only.
+// built yet (Setup, Upgrade) carry their captions and controls only; the
+// E-mail and SMART pages are classes of their own.
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QTableWidget>
 
@@ -22,41 +22,6 @@ QFont Sized(const QWidget* w, int pixels, bool bold) {
     f.setPixelSize(pixels);
     f.setBold(bold);
     return f;
-}
-
-// A picture button with hidden yellow and white holders beside it, which
-// lend it their pictures.
-struct Choice {
-    PictureButton* button;
-    QString yellow;
-    QString white;
-    void Select(bool selected) const { button->SetPicture(selected ? yellow : white); }
-};
-
-Choice MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
-                  const QString& pictureBase, bool selected) {
-    auto* yellow =
-        new PictureButton(name + "_Yellow", parent, geometry, Picture(pictureBase + "_yellow"));
-    auto* white =
-        new PictureButton(name + "_White", parent, geometry, Picture(pictureBase + "_white"));
-    yellow->hide();
-    white->hide();
-    auto* button =
-        new PictureButton(name, parent, geometry, selected ? yellow->picture() : white->picture());
-    // Choosing pictures do not sink when pressed.
-    button->SetPressMoves(false);
-    return Choice{button, yellow->picture(), white->picture()};
-}
-
-QTableWidget* MakeGrid(QWidget* parent, const char* name, const QRect& geometry, int columns,
-                       int rows) {
-    auto* grid = new QTableWidget(rows, columns, parent);
-    grid->setObjectName(name);
-    grid->setGeometry(geometry);
-    grid->horizontalHeader()->hide();
-    grid->verticalHeader()->hide();
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return grid;
 }
 
 }  // namespace
@@ -203,114 +168,6 @@ void MainWindow::BuildUpgradePage(QWidget* page) {
     auto* bar1 = new QProgressBar(progress);
     bar1->setObjectName("ProgressBar1");
     bar1->setGeometry(12, 56, 320, 20);
-}
-
-void MainWindow::BuildEmailPage(QWidget* page) {
-    const std::array<std::pair<const char*, const char*>, 3> sections{{
-        {"Image3_Setup", "tab_mail_setup"},
-        {"Image3_HDDFail", "tab_mail_hddfail"},
-        {"Image3_DeviceRemove", "tab_mail_devremove"},
-    }};
-    auto* notebook2 = new QStackedWidget(page);
-    notebook2->setObjectName("Notebook2");
-    notebook2->setGeometry(0, 34, 466, 274);
-    for (const char* name : {"Setup", "HDD_Fail", "DeviceRemove"}) {
-        auto* sub = new QWidget(notebook2);
-        sub->setObjectName(name);
-        notebook2->addWidget(sub);
-    }
-    std::array<Choice, 3> choices{};
-    for (std::size_t i = 0; i < sections.size(); ++i) {
-        choices[i] =
-            MakeChoice(page, sections[i].first, QRect(8 + 116 * static_cast<int>(i), 2, 112, 28),
-                       sections[i].second, i == 0);
-    }
-    // The section buttons only switch the sub-page; the mail settings
-    // themselves are not wired yet.
-    for (std::size_t i = 0; i < choices.size(); ++i) {
-        connect(choices[i].button, &PictureButton::clicked, this, [page, notebook2, choices, i] {
-            for (std::size_t k = 0; k < choices.size(); ++k) {
-                choices[k].Select(k == i);
-            }
-            page->findChild<QLineEdit*>("Edit6")->clear();
-            page->findChild<QLineEdit*>("Edit7")->clear();
-            notebook2->setCurrentIndex(static_cast<int>(i));
-        });
-    }
-
-    QWidget* setup = notebook2->widget(0);
-    auto* all = new QGroupBox("E-Mail Setup", setup);
-    all->setObjectName("GroupBox_EMailSetup");
-    all->setGeometry(4, 0, 458, 272);
-    auto* host = new QGroupBox("Connect E-mail Host", all);
-    host->setObjectName("GroupBox_ConnectHost");
-    host->setGeometry(8, 20, 442, 134);
-    MakeLabel(host, "Label_SMTP", "E-Mail Host (SMTP)", QRect(10, 24, 130, 18));
-    MakeEdit(host, "Edit2", QRect(146, 21, 286, 22));
-    MakeLabel(host, "Label_Port", "Port", QRect(10, 50, 40, 18));
-    MakeEdit(host, "Edit1", QRect(56, 47, 56, 22));
-    MakeLabel(host, "Label_PortDefault", "( Default 25 )", QRect(118, 50, 100, 18));
-    MakeLabel(host, "Label_TimeOut", "Time Out", QRect(250, 50, 64, 18));
-    QLineEdit* timeOut = MakeEdit(host, "Edit5", QRect(318, 47, 34, 22));
-    timeOut->setMaxLength(2);
-    MakeLabel(host, "Label_Sec", "(Sec)", QRect(358, 50, 40, 18));
-    MakeCheckBox(host, "CheckBox8", "SMTP Login Authentication", QRect(10, 76, 240, 20));
-    QLabel* account = MakeLabel(host, "Label19", "Account:", QRect(10, 104, 64, 18));
-    QLineEdit* accountEdit = MakeEdit(host, "Edit12", QRect(76, 101, 140, 22));
-    QLabel* password = MakeLabel(host, "Label20", "Password:", QRect(226, 104, 70, 18));
-    QLineEdit* passwordEdit = MakeEdit(host, "Edit8", QRect(298, 101, 134, 22));
-    passwordEdit->setEchoMode(QLineEdit::Password);
-    passwordEdit->setMaxLength(15);
-    // The login fields appear with the authentication switch.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{account, accountEdit, password, passwordEdit}) {
-        w->hide();
-    }
-    auto* local = new QGroupBox("Local Information", all);
-    local->setObjectName("GroupBox_LocalInformation");
-    local->setGeometry(8, 158, 442, 76);
-    MakeLabel(local, "Label_Name", "Name", QRect(10, 24, 110, 18));
-    MakeEdit(local, "Edit3", QRect(126, 21, 306, 22));
-    MakeLabel(local, "Label_Addr", "E-Mail Address", QRect(10, 50, 110, 18));
-    MakeEdit(local, "Edit4", QRect(126, 47, 306, 22));
-    new PictureButton("Image3_Test", all, QRect(358, 238, 92, 30), Picture("button_test"));
-
-    struct Recipients {
-        int sub;
-        const char *edit, *plus, *minus, *grid, *subjectHead, *subject, *memo, *check, *info;
-    };
-    const std::array<Recipients, 2> kinds{{
-        {1, "Edit7", "Image3_1P", "Image3_1M", "StringGrid1", "Subject1", "Edit10", "Memo6",
-         "CheckBox2", "Hard Disk Fail info. and "},
-        {2, "Edit6", "Image3_2P", "Image3_2M", "StringGrid2", "Subject2", "Edit11", "Memo4",
-         "CheckBox4", "Device Removed info. and "},
-    }};
-    for (const Recipients& k : kinds) {
-        QWidget* sub = notebook2->widget(k.sub);
-        const QString n = QString::number(k.sub);
-        MakeLabel(sub, qPrintable("Label_EMailEdit" + n), "E-Mail Edit", QRect(8, 2, 200, 18));
-        MakeEdit(sub, k.edit, QRect(8, 20, 196, 22));
-        new PictureButton(k.plus, sub, QRect(210, 18, 36, 26), Picture("button_add"));
-        new PictureButton(k.minus, sub, QRect(250, 18, 36, 26), Picture("button_remove"));
-        MakeLabel(sub, qPrintable("Label_EMailAddress" + n), "E-Mail Address",
-                  QRect(8, 48, 200, 18));
-        QTableWidget* grid = MakeGrid(sub, k.grid, QRect(8, 66, 278, 150), 1, 10);
-        grid->horizontalHeader()->setStretchLastSection(true);
-        grid->verticalHeader()->setDefaultSectionSize(18);
-        MakeLabel(sub, k.subjectHead, "Subject", QRect(296, 2, 160, 18));
-        MakeEdit(sub, k.subject, QRect(296, 20, 164, 22));
-        MakeLabel(sub, qPrintable("Label_Contents" + n), "Contents", QRect(296, 48, 160, 18));
-        auto* memo = new QPlainTextEdit(sub);
-        memo->setObjectName(k.memo);
-        memo->setGeometry(296, 66, 164, 150);
-        MakeCheckBox(sub, k.check, "Don't send EMail for this event.", QRect(8, 220, 300, 20));
-        MakeLabel(sub, qPrintable("Label_AutoAdd" + n), "Auto Add :", QRect(8, 244, 70, 18));
-        MakeLabel(sub, qPrintable("Label_AutoInfo" + n), k.info, QRect(80, 244, 380, 18));
-        MakeLabel(sub, qPrintable("Label_AutoSystem" + n),
-                  "system info. in front of E-Mail contents.", QRect(80, 258, 380, 16));
-    }
-    new PictureButton("Image3_OK", page, QRect(270, 312, 92, 30), Picture("button_ok"));
-    new PictureButton("Image3_Ignore", page, QRect(368, 312, 92, 30), Picture("button_ignore"));
 }
 
 void MainWindow::BuildAboutPage(QWidget* page) {

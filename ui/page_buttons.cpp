@@ -2,6 +2,7 @@
 #include <QLabel>
 #include <QStackedWidget>
 
+#include "ui/email_page.h"
 #include "ui/main_window.h"
 #include "ui/setup_page.h"
 #include "ui/smart_page.h"
@@ -93,6 +94,9 @@ void MainWindow::PageButtonClick(int index) {
         case kPageSetup:
             PrepareSchedulePage();
             setupPage_->Enter();
+            break;
+        case kPageEmail:
+            emailPage_->Enter();
             break;
         case kPageUpgrade:
             RebuildDeviceList();

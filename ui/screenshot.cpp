@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/email_page.h"
 #include "ui/main_window.h"
 
 namespace raid::ui {
@@ -42,25 +43,46 @@ bool SaveWindowPng(MainWindow& window, const QString& file, int page) {
     const int shownPage = window.currentPage();
     const int upgradeShown = window.upgradeSlot();
     const int count = std::min(window.deviceCount(), 2);
-    for (int slot = 0; slot < count; ++slot) {
-        // From the status page, so that the labels other pages quote (drive
-        // models on the SMART page) belong to this enclosure.
-        window.OpenPage(kPageStatus);
-        if (window.SelectStatusDevice(slot)) {
-            window.OpenPage(page);
-            if (page == kPageUpgrade) {
-                window.SelectUpgradeDevice(slot);
+    if (page == kPageEmail) {
+        // The mail settings are the same for every enclosure: each sub-page
+        // once, shown with an enclosure that offers the page.
+        for (int slot = 0; slot < count; ++slot) {
+            window.OpenPage(kPageStatus);
+            if (window.SelectStatusDevice(slot) &&
+                (window.lastPageButtonSet() & kButtonEmail) != 0) {
+                break;
             }
+        }
+        EmailPage& email = *window.emailPage();
+        const int remembered = email.subPage();
+        window.OpenPage(page);
+        for (int sub = EmailPage::kSubSetup; sub <= EmailPage::kSubDeviceRemove; ++sub) {
+            email.SelectSection(sub);
             pictures.push_back(WindowPicture(window));
         }
-    }
-    if (pictures.empty()) {
-        window.OpenPage(page);
-        pictures.push_back(WindowPicture(window));
-    } else {
+        email.SelectSection(remembered);
         window.SelectStatusDevice(shown);
-        if (page == kPageUpgrade) {
-            window.SelectUpgradeDevice(upgradeShown);
+    } else {
+        for (int slot = 0; slot < count; ++slot) {
+            // From the status page, so that the labels other pages quote (drive
+            // models on the SMART page) belong to this enclosure.
+            window.OpenPage(kPageStatus);
+            if (window.SelectStatusDevice(slot)) {
+                window.OpenPage(page);
+                if (page == kPageUpgrade) {
+                    window.SelectUpgradeDevice(slot);
+                }
+                pictures.push_back(WindowPicture(window));
+            }
+        }
+        if (pictures.empty()) {
+            window.OpenPage(page);
+            pictures.push_back(WindowPicture(window));
+        } else {
+            window.SelectStatusDevice(shown);
+            if (page == kPageUpgrade) {
+                window.SelectUpgradeDevice(upgradeShown);
+            }
         }
     }
     window.OpenPage(shownPage);

@@ -1,5 +1,7 @@
 #include "ui/widget_factory.h"
 
+#include <QHeaderView>
+
 namespace raid::ui {
 namespace {
 
@@ -40,6 +42,29 @@ QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry) {
     auto* panel = Place(new QFrame(parent), name, geometry);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     return panel;
+}
+
+QTableWidget* MakeGrid(QWidget* parent, const char* name, const QRect& geometry, int columns,
+                       int rows) {
+    auto* grid = Place(new QTableWidget(rows, columns, parent), name, geometry);
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return grid;
+}
+
+Choice MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
+                  const QString& pictureBase, bool selected) {
+    const QString base = ":/pictures/" + pictureBase;
+    auto* yellow = new PictureButton(name + "_Yellow", parent, geometry, base + "_yellow.svg");
+    auto* white = new PictureButton(name + "_White", parent, geometry, base + "_white.svg");
+    yellow->hide();
+    white->hide();
+    auto* button =
+        new PictureButton(name, parent, geometry, selected ? yellow->picture() : white->picture());
+    // Choosing pictures do not sink when pressed.
+    button->SetPressMoves(false);
+    return Choice{button, yellow->picture(), white->picture()};
 }
 
 void SetTextColour(QWidget* widget, const QColor& colour) {

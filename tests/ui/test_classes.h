@@ -16,5 +16,6 @@ QObject* MakeProgramTest();
 QObject* MakeUpgradePageTest();
 QObject* MakeSetupPageTest();
 QObject* MakeSmartPageTest();
+QObject* MakeEmailPageTest();
 
 }  // namespace raid::uitest

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
         {"UpgradePageTest", raid::uitest::MakeUpgradePageTest},
         {"SetupPageTest", raid::uitest::MakeSetupPageTest},
         {"SmartPageTest", raid::uitest::MakeSmartPageTest},
+        {"EmailPageTest", raid::uitest::MakeEmailPageTest},
     };
 
     // The first argument may name the class to run; the rest goes to Qt Test.

@@ -166,8 +166,10 @@ def main():
     tabs = [("initialize", "Initialize"), ("schedule", "Schedule"), ("mail_setup", "Setup"),
             ("mail_hddfail", "HDD Fail"), ("mail_devremove", "Device Removed")]
     for name, label in tabs:
+        # The longest caption gets a smaller face to stay inside its tab.
+        size = 11 if len(label) > 12 else 13
         for face in FACES:
-            write(f"tab_{name}_{face}.svg", face_button(112, 28, label, None, face, 13))
+            write(f"tab_{name}_{face}.svg", face_button(112, 28, label, None, face, size))
     for number in (1, 2):
         for face in FACES:
             write(f"device_{number}_{face}.svg", enclosure(number, face))
