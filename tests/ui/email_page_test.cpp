@@ -110,6 +110,7 @@ struct EmailRig {
                       },
                   .logLines = {},
                   .error = {},
+                  .wake = {},  // the tests run the mail passes themselves
               }) {
         window.state.systemInfoLines = {"\nCPU: test"};
         page().Attach(dispatcher);
