@@ -104,7 +104,8 @@ WholeFile ReadWholeFile(const std::string& path) {
     return load;
 }
 
-std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t newFileMode) {
+std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t mode,
+                             ExistingMode existing) {
     const std::string folder = FolderOf(path);
     std::string temp = path + ".XXXXXX";
     Descriptor file(::mkstemp(temp.data()));
@@ -113,8 +114,10 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view data, mod
     }
     std::string error;
     struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : newFileMode;
-    if (::fchmod(file.Get(), mode) != 0) {
+    const mode_t wanted = existing == ExistingMode::Keep && ::stat(path.c_str(), &old) == 0
+                              ? (old.st_mode & 07777)
+                              : mode;
+    if (::fchmod(file.Get(), wanted) != 0) {
         error = SystemError("cannot set permissions of", temp, errno);
     } else if (!WriteAll(file.Get(), data)) {
         error = SystemError("cannot write", temp, errno);

@@ -19,8 +19,11 @@ WholeFile ReadWholeFile(const std::string& path);
 
 // Replaces `path` with `data`: written to a temporary file in the same folder,
 // flushed to the disk and renamed over the old file, so that a crash never
-// leaves half a file. A replaced file keeps its permissions; a new one gets
-// `newFileMode`. Returns an error text, empty on success.
-std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t newFileMode);
+// leaves half a file. A new file gets `mode`; a replaced one keeps its own
+// permissions unless told to take `mode` too. Returns an error text, empty on
+// success.
+enum class ExistingMode { Keep, Replace };
+std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t mode,
+                             ExistingMode existing = ExistingMode::Keep);
 
 }  // namespace raid

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "monitor/whole_file.h"
 #include "notify/private_file.h"
 
 namespace raid {
@@ -35,25 +36,6 @@ class Descriptor {
   private:
     int fd_;
 };
-
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t put = ::write(fd, data.data(), data.size());
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(put));
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? std::string(".") : folder;
-}
 
 bool IsSymlink(const std::string& path) {
     struct stat info {};
@@ -113,34 +95,9 @@ std::string SavePrivateFile(const std::string& path, std::string_view data) {
     if (IsSymlink(path)) {
         return path + " is a symbolic link; it is not written through or replaced";
     }
-    const std::string folder = FolderOf(path);
-    std::string temp = path + ".XXXXXX";
-    // mkstemp makes a new file (mode 0600) and never follows a link.
-    Descriptor file(::mkstemp(temp.data()));
-    if (file.Get() < 0) {
-        return SystemError("cannot create a temporary file for", path, errno);
-    }
-    std::string error;
-    if (!WriteAll(file.Get(), data)) {
-        error = SystemError("cannot write", temp, errno);
-    } else if (::fsync(file.Get()) != 0) {
-        error = SystemError("cannot flush", temp, errno);
-    } else if (::close(file.Release()) != 0) {
-        error = SystemError("cannot close", temp, errno);
-    } else if (::rename(temp.c_str(), path.c_str()) != 0) {
-        error = SystemError("cannot replace", path, errno);
-    } else {
-        Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.Get() < 0) {
-            return SystemError("cannot open folder", folder, errno);
-        }
-        if (::fsync(dir.Get()) != 0 && errno != EINVAL) {
-            return SystemError("cannot flush folder", folder, errno);
-        }
-        return {};
-    }
-    ::unlink(temp.c_str());
-    return error;
+    // mkstemp makes the temporary file new (mode 0600) and never follows a
+    // link; the mode stays 0600 whatever the old file had.
+    return ReplaceWholeFile(path, data, 0600, ExistingMode::Replace);
 }
 
 std::string RemovePrivateFile(const std::string& path) {
