@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "cli/console.h"
+#include "cli/one_shot.h"
 #include "maintenance/schedule_choice.h"
 #include "maintenance/schedule_setting.h"
 #include "maintenance/schedule_text.h"
@@ -190,19 +191,14 @@ int RunSchedule(Platform& platform, Clock& clock, const std::vector<std::string>
     ConsoleStatus status;
     RecordingMailSink mail(clock);
     ScheduleFrontEnd frontEnd(state);
-    Engine engine(state,
-                  EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
-                                 dialogs, status, mail},
-                  frontEnd, {});
-    if (platform.lock) {
-        engine.SetEnclosureLock(*platform.lock);
-    }
+    const std::unique_ptr<Engine> owned =
+        MakeOneShotEngine(state, platform, clock, {dialogs, status, mail, frontEnd});
+    Engine& engine = *owned;
     const bool found =
         a.set ? StartUp(engine, state, frontEnd, clock) : engine.DiscoverAndPollOnce() > 0;
     DeviceState& dev = state.devices;
     if (!found) {
-        const std::string hint = PermissionProblem(*platform.transport);
-        std::fprintf(stderr, "%s\n", hint.empty() ? "No Drive found! " : hint.c_str());
+        ReportNoEnclosure(*platform.transport);
         return 1;
     }
     const auto slot = static_cast<std::size_t>(a.device - 1);

@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "cli/console.h"
+#include "cli/one_shot.h"
 #include "maintenance/smart_attributes.h"
 #include "maintenance/smart_table.h"
 #include "monitor/status_text.h"
@@ -104,17 +105,12 @@ int RunSmart(Platform& platform, Clock& clock, bool json, int device) {
     ConsoleStatus status;
     RecordingMailSink mail(clock);
     FrontEnd frontEnd;
-    Engine engine(state,
-                  EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
-                                 dialogs, status, mail},
-                  frontEnd, {});
-    if (platform.lock) {
-        engine.SetEnclosureLock(*platform.lock);
-    }
+    const std::unique_ptr<Engine> owned =
+        MakeOneShotEngine(state, platform, clock, {dialogs, status, mail, frontEnd});
+    Engine& engine = *owned;
     const int found = engine.DiscoverAndPollOnce();
     if (found <= 0) {
-        const std::string hint = PermissionProblem(*platform.transport);
-        std::fprintf(stderr, "%s\n", hint.empty() ? "No Drive found! " : hint.c_str());
+        ReportNoEnclosure(*platform.transport);
         return 1;
     }
     if (device > found) {

@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/engine.h"
 #include "cli/console.h"
+#include "cli/one_shot.h"
 #include "monitor/status_summary.h"
 #include "monitor/status_text.h"
 
@@ -116,13 +117,9 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
     ConsoleStatus status;
     RecordingMailSink mail(clock);
     FrontEnd frontEnd;
-    Engine engine(state,
-                  EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
-                                 dialogs, status, mail},
-                  frontEnd, {});
-    if (platform.lock) {
-        engine.SetEnclosureLock(*platform.lock);
-    }
+    const std::unique_ptr<Engine> owned =
+        MakeOneShotEngine(state, platform, clock, {dialogs, status, mail, frontEnd});
+    Engine& engine = *owned;
     const int found = engine.DiscoverAndPollOnce();
     const std::size_t shown = std::min<std::size_t>(static_cast<std::size_t>(found), kMaxDevices);
 
@@ -141,8 +138,7 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
     if (found > 0) {
         return 0;
     }
-    const std::string hint = PermissionProblem(*platform.transport);
-    std::fprintf(stderr, "%s\n", hint.empty() ? "No Drive found! " : hint.c_str());
+    ReportNoEnclosure(*platform.transport);
     return 1;
 }
 
