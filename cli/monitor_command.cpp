@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include "app/app_state.h"
 #include "app/engine.h"
@@ -51,6 +52,10 @@ class MonitorFrontEnd final : public FrontEnd {
         std::printf("%s\n", line.c_str());
         std::fflush(stdout);
     }
+    // The mail figures of the metrics, once the mail dispatch exists.
+    void SetMailCounts(std::function<void(MetricsExtras&)> counts) {
+        mailCounts_ = std::move(counts);
+    }
     void PollDone() override {
         if (metricsFile_.empty()) {
             return;
@@ -72,6 +77,9 @@ class MonitorFrontEnd final : public FrontEnd {
             }
             return table.overallText == " Warning " ? 1 : 0;
         };
+        if (mailCounts_) {
+            mailCounts_(extras);
+        }
         const std::string text = MetricsText(state_.devices, state_.poll, extras);
         const std::string error = ReplaceWholeFile(metricsFile_, text, 0644);
         // Said once, and again only when it changes: a full disk must not
@@ -94,6 +102,7 @@ class MonitorFrontEnd final : public FrontEnd {
   private:
     AppState& state_;
     std::string metricsFile_;
+    std::function<void(MetricsExtras&)> mailCounts_;
     std::string lastMetricsError_;
     std::string lastStatus_;
 };
@@ -133,6 +142,10 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     MonitorFrontEnd frontEnd(state, metricsFile);
     MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsFolder());
     PrintingMailSink mail(mailRun.dispatcher());
+    frontEnd.SetMailCounts([&mailRun](MetricsExtras& extras) {
+        extras.mailsQueued = mailRun.dispatcher().outbox().Size();
+        extras.mailsFailed = mailRun.dispatcher().MailsGivenUp();
+    });
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},

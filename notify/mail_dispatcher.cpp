@@ -186,6 +186,7 @@ void MailDispatcher::Finished(const MailJobResult& result) {
     std::string fileError;
     const std::string reason = outcome.ErrorText();
     if (outbox_.Failed(result.id, services_.clock.WallSeconds(), reason, &fileError)) {
+        ++givenUp_;
         Log(what + " to " + recipients + " was given up after " + std::to_string(failures) +
             " attempts in 24 hours (" + reason + ")");
         Error("A notification mail was given up after 24 hours: " + reason);
@@ -214,6 +215,7 @@ void MailDispatcher::StartNext() {
         }
         const std::string id = mail->id;
         if (const std::string problem = MessageProblem(mail->message); !problem.empty()) {
+            ++givenUp_;
             Log(MailTitle(mail->message) + " was given up: " + problem);
             Error("A notification mail cannot be sent: " + problem);
             Error(outbox_.GiveUp(id));

@@ -82,6 +82,8 @@ class MailDispatcher final : public MailRequestSink {
 
     MailSettings& settings() { return settings_; }
     const Outbox& outbox() const { return outbox_; }
+    // Notification mails given up in this run (main thread).
+    std::uint64_t MailsGivenUp() const { return givenUp_; }
     std::uint8_t MailSessionState() const { return worker_.SessionState(); }
     // No exchange runs and the worker has nothing left to report.
     bool Idle() const { return !worker_.Busy() && !worker_.HasNews(); }
@@ -113,6 +115,7 @@ class MailDispatcher final : public MailRequestSink {
     std::function<void(const SmtpOutcome&)> testDone_;
     bool testRunning_ = false;
     std::string running_;  // the outbox mail being sent
+    std::uint64_t givenUp_ = 0;
     std::atomic<std::int64_t> nextDue_{std::numeric_limits<std::int64_t>::max()};
     MailWorker worker_;  // declared last, so its thread stops first
 };

@@ -284,10 +284,12 @@ TEST_F(MailDispatchTest, AMailIsGivenUpAfterADayWithALogLine) {
     server.Set(ScriptedServer::Mode::RefuseAtEnd);
     dispatcher->RequestMailNotification(2, 0, 0);
     Settle();
+    EXPECT_EQ(dispatcher->MailsGivenUp(), 0u);
     for (int hour = 0; hour < 25 && dispatcher->outbox().Size() != 0; ++hour) {
         Wait(3600);
     }
     EXPECT_EQ(dispatcher->outbox().Size(), 0u);
+    EXPECT_EQ(dispatcher->MailsGivenUp(), 1u);
     EXPECT_EQ(OutboxFiles(), 0u);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_THAT(log[0], AllOf(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Enclosure gone\" "
