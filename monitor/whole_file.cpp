@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <utility>
@@ -68,6 +69,26 @@ std::string SyncFolder(const std::string& folder) {
 
 }  // namespace
 
+std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std::string& data) {
+    char buffer[8192];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return SystemError("cannot read", path, errno);
+        }
+        if (got == 0) {
+            return {};
+        }
+        if (static_cast<std::size_t>(got) > maxBytes - data.size()) {
+            return path + " is larger than " + std::to_string(maxBytes) + " bytes";
+        }
+        data.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
 WholeFile ReadWholeFile(const std::string& path) {
     WholeFile load;
     Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -80,20 +101,9 @@ WholeFile ReadWholeFile(const std::string& path) {
         return load;
     }
     std::string data;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            load.error = SystemError("cannot read", path, errno);
-            return load;
-        }
-        if (got == 0) {
-            break;
-        }
-        data.append(buffer, static_cast<std::size_t>(got));
+    if (std::string error = ReadToEnd(file.Get(), path, SIZE_MAX, data); !error.empty()) {
+        load.error = std::move(error);
+        return load;
     }
     if (::close(file.Release()) != 0) {
         load.error = SystemError("cannot close", path, errno);

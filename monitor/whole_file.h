@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ struct WholeFile {
 };
 
 WholeFile ReadWholeFile(const std::string& path);
+
+// Reads an open descriptor to its end into `data`, refusing more than
+// `maxBytes`. Returns an error text naming `path`, empty on success.
+std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std::string& data);
 
 // Replaces `path` with `data`: written to a temporary file in the same folder,
 // flushed to the disk and renamed over the old file, so that a crash never

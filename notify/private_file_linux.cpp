@@ -67,24 +67,9 @@ PrivateFileLoad LoadPrivateFile(const std::string& path, std::size_t maxBytes) {
         return load;
     }
     std::string data;
-    char buffer[8192];
-    for (;;) {
-        const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            load.error = SystemError("cannot read", path, errno);
-            return load;
-        }
-        if (got == 0) {
-            break;
-        }
-        if (data.size() + static_cast<std::size_t>(got) > maxBytes) {
-            load.error = path + " is larger than " + std::to_string(maxBytes) + " bytes";
-            return load;
-        }
-        data.append(buffer, static_cast<std::size_t>(got));
+    if (std::string error = ReadToEnd(file.Get(), path, maxBytes, data); !error.empty()) {
+        load.error = std::move(error);
+        return load;
     }
     load.data = std::move(data);
     load.outcome = PrivateFileLoad::Outcome::Loaded;

@@ -15,8 +15,8 @@ struct SmtpServer {
     std::string host;
     int port = 25;
     MailSecurity security = MailSecurity::Auto;
-    std::string caFile;       // empty: the system's trust store
-    bool login = false;       // AUTH LOGIN when the server offers LOGIN
+    std::string caFile;  // empty: the system's trust store
+    bool login = false;  // AUTH LOGIN when the server offers LOGIN
     std::string user;
     std::string password;     // clear text
     int timeoutSeconds = 30;  // connect and every reply

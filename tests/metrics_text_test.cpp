@@ -79,8 +79,8 @@ TEST(MetricsText, ReportsDrivesTaskAndPollTimeOfTheTableEntries) {
     EXPECT_THAT(text, HasSubstr("raidgui_drive_class{device=\"1\",drive=\"HDD1\"} 2\n"));
     EXPECT_THAT(text, HasSubstr("raidgui_drive_class{device=\"1\",drive=\"HDD2\"} 8\n"));
     EXPECT_THAT(text, HasSubstr("raidgui_rebuild_percent{device=\"1\"} 42\n"));
-    EXPECT_THAT(text, HasSubstr(
-                          "raidgui_last_poll_success_timestamp_seconds{device=\"1\"} 1796551200\n"));
+    EXPECT_THAT(
+        text, HasSubstr("raidgui_last_poll_success_timestamp_seconds{device=\"1\"} 1796551200\n"));
     // No temperature reported, none invented; no SMART or mail figures unknown.
     EXPECT_THAT(text, Not(HasSubstr("raidgui_temperature_celsius{")));
     EXPECT_THAT(text, Not(HasSubstr("raidgui_smart_overall_health")));

@@ -3,12 +3,16 @@
 // upgrades the mirror's firmware with an image of --image-kib, with a
 // realistic time per device read. For the upgrade it also sets the total
 // time against its floor: every read's latency plus the 10 ms pause after
-// each reply poll, which no implementation of the protocol can avoid.
-// Prints the figures; it passes or fails nothing.
+// each reply poll, which no implementation of the protocol can avoid. Last,
+// the E-mail page's test mail goes to a server that answers each command
+// --mail-delay-ms late. Prints the figures; it passes or fails nothing.
 //
 //   raidgui_stall_benchmark [--polls=N] [--latency-us=N] [--image-kib=N]
+//                           [--mail-delay-ms=N]
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -16,7 +20,11 @@
 #include <string>
 
 #include "app/platform.h"
+#include "notify/file_settings_store.h"
+#include "notify/mail_dispatcher.h"
 #include "tests/ui/latency_transport.h"
+#include "tests/ui/slow_smtp_server.h"
+#include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 #include "ui/gui_runtime.h"
 #include "ui/main_window.h"
@@ -43,6 +51,44 @@ struct Stalls {
     }
 };
 
+// Mail settings for the slow server, saved before the run starts so that it
+// loads them at once.
+std::string SaveMailSettingsFor(const std::string& folder, int port) {
+    raid::FileSettingsStore store(folder);
+    if (std::string error = store.Open(); !error.empty()) {
+        return error;
+    }
+    raid::MailSettings settings;
+    std::atomic<std::uint8_t> flags{0};
+    raid::InitialiseMailSettings(store, settings, folder + "/", flags);
+    raid::MailPageFields fields = raid::PageFields(settings);
+    fields.smtp = "127.0.0.1";
+    fields.port = std::to_string(port);
+    fields.addr = "raid@example.com";
+    fields.timeOut = "30";
+    fields.security = "none";
+    return raid::SaveMailSettings(store, settings, fields, flags);
+}
+
+// The upgrade's result box is answered before the mail's is waited for.
+void CloseShownBoxes() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+            box->close();
+        }
+    }
+}
+
+// The text of a message box the window shows, or empty text.
+QString ShownBoxText() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(w); box != nullptr && box->isVisible()) {
+            return box->text();
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +99,16 @@ int main(int argc, char** argv) {
     const int polls = Argument(argc, argv, "--polls", 4);
     const int latencyUs = Argument(argc, argv, "--latency-us", 500);
     const int imageKib = Argument(argc, argv, "--image-kib", 64);
+    const int mailDelayMs = Argument(argc, argv, "--mail-delay-ms", 250);
+
+    raid::uitest::SlowSmtpServer server{std::chrono::milliseconds(mailDelayMs)};
+    QTemporaryDir config;
+    qputenv("RAIDGUI_CONFIG_DIR", config.path().toLocal8Bit());
+    if (const std::string error = SaveMailSettingsFor(config.path().toStdString(), server.port());
+        server.port() == 0 || !error.empty()) {
+        std::fprintf(stderr, "no mail server or settings: %s\n", error.c_str());
+        return 2;
+    }
 
     raid::ui::EventLoopClock clock;
     raid::PlatformResult made = raid::MakeSimulatedPlatform("", clock, nullptr);
@@ -79,6 +135,11 @@ int main(int argc, char** argv) {
     long long upgradePolls = 0;
     long long upgradeReadUs = 0;
     bool upgradeOk = false;
+    Stalls mail;
+    qint64 mailStartNs = 0;
+    qint64 mailNs = 0;
+    bool mailing = false;
+    QString mailOutcome;
     QElapsedTimer clockNs;
     clockNs.start();
     qint64 last = clockNs.nsecsElapsed();
@@ -102,6 +163,16 @@ int main(int argc, char** argv) {
         }
         if (upgradeRunning) {
             upgrading.Note(gap);
+            return;
+        }
+        if (mailing) {
+            mail.Note(gap);
+            // The outcome is a message box: the success text or why it failed.
+            mailOutcome = ShownBoxText();
+            if (!mailOutcome.isEmpty()) {
+                mailNs = now - mailStartNs;
+                QApplication::quit();
+            }
             return;
         }
         if (upgradeStarted) {
@@ -130,7 +201,15 @@ int main(int argc, char** argv) {
                 upgradePolls = reads->ReplyPolls() - polls0;
                 upgradeReadUs = reads->ReadTimeUs() - readUs0;
                 upgradeOk = runtime.window().statusPanels().PanelText(4) == "SPI Verify OK";
-                QApplication::quit();
+                CloseShownBoxes();
+                // The second enclosure offers the E-mail page.
+                raid::ui::MainWindow& window = runtime.window();
+                window.SelectStatusDevice(1);
+                window.OpenPage(raid::ui::kPageEmail);
+                mailing = true;
+                mailStartNs = clockNs.nsecsElapsed();
+                window.emailPage()->Image3_TestClick();
+                last = clockNs.nsecsElapsed();
             });
         }
     });
@@ -173,5 +252,9 @@ int main(int argc, char** argv) {
                 floorMs > 0 ? ownMs * 100.0 / floorMs : 0.0);
     std::printf("  longest stall:                %.2f ms (%lld probe ticks)\n",
                 upgrading.longestNs / 1e6, static_cast<long long>(upgrading.ticks));
-    return upgradeOk ? status : 1;
+    std::printf("test mail, %d ms per reply:     %.2f s, \"%s\"\n", mailDelayMs, mailNs / 1e9,
+                qPrintable(mailOutcome));
+    std::printf("longest stall during the mail:  %.2f ms (%lld probe ticks)\n",
+                mail.longestNs / 1e6, static_cast<long long>(mail.ticks));
+    return upgradeOk && mailOutcome == raid::kMailSuccess ? status : 1;
 }
