@@ -20,8 +20,6 @@ constexpr std::uint32_t kPollPassMs = 50;
 constexpr std::uint32_t kMailPassMs = 200;
 constexpr std::uint32_t kMailRetryLookMs = 1000;
 constexpr int kSmartPage = 5;
-// Controller-information block bytes 46-53: firmware stamp and product family.
-constexpr std::size_t kBlockFirmware = 46;
 
 }  // namespace
 
@@ -128,20 +126,27 @@ bool Engine::LoadFirmware(const std::string& path, ImageFile& file, std::size_t 
     if (state_.flags.MaintenanceBusy.load()) {
         return state_.maintenance.image.Loaded();
     }
+    // The product check reads what discovery writes: not while it runs.
+    if (state_.devices.DetectionRunning.load() || state_.devices.DetectDone.load()) {
+        state_.maintenance.image.Release();
+        services_.dialogs.MessageBox(FirmwareUpgrade::kDetectingText, "Message",
+                                     DialogIcon::Information);
+        return false;
+    }
     UpgradeDeviceFacts facts;
-    if (device < state_.devices.table.count) {
-        const ControllerBlock& block = state_.devices.blocks[state_.devices.table.Disk(device)];
-        facts.chipVariant = state_.devices.devices[device].chipVariant;
-        std::copy_n(block.begin() + kBlockFirmware, facts.firmware.size(), facts.firmware.begin());
+    if (device < state_.devices.table.count && !state_.devices.table.InUse(device)) {
+        facts = KnownTarget(state_.devices, device).facts;
     }
     return LoadFirmwareImage(path, facts, ImageLoadServices{file, panels_, services_.dialogs},
                              state_.maintenance.image);
 }
 
-UpgradeResult Engine::UpgradeFirmware(std::size_t device, UpgradeView& view) {
+FirmwareUpgrade Engine::MakeUpgrade(UpgradeView& view) {
     FirmwareUpgrade upgrade(
         FirmwareUpgrade::Services{
             .flash = flash_,
+            .channel = channel_,
+            .transport = services_.transport,
             .lock = channel_.enclosureLock(),
             .clock = services_.clock,
             .devices = state_.devices,
@@ -152,7 +157,16 @@ UpgradeResult Engine::UpgradeFirmware(std::size_t device, UpgradeView& view) {
         },
         state_.maintenance);
     upgrade.SetMessagePump(pump_);
-    return upgrade.Run(device);
+    return upgrade;
+}
+
+UpgradeResult Engine::UpgradeFirmware(std::size_t device, UpgradeView& view) {
+    return MakeUpgrade(view).Run(device);
+}
+
+UpgradeResult Engine::CheckUpgrade(std::size_t device) {
+    UpgradeView unseen;
+    return MakeUpgrade(unseen).Check(device);
 }
 
 void Engine::Start() {

@@ -124,6 +124,10 @@ class Engine {
     bool LoadFirmware(const std::string& path, ImageFile& file, std::size_t device);
     // Image2_UpgradeClick for device-table entry `device`.
     UpgradeResult UpgradeFirmware(std::size_t device, UpgradeView& view);
+    // Every check of an upgrade of `device`, nothing written.
+    UpgradeResult CheckUpgrade(std::size_t device);
+    // See Discovery::SetKeepBusyPlaces: one-shot commands number what they find.
+    void SetKeepBusyPlaces(bool keep) { discovery_.SetKeepBusyPlaces(keep); }
     SpiFlashAccess& flash() { return flash_; }
 
     CommandChannel& channel() { return channel_; }
@@ -136,6 +140,7 @@ class Engine {
     static constexpr const char* kUpgradeRunning = "Firmware is upgrading, please wait a moment.";
 
   private:
+    FirmwareUpgrade MakeUpgrade(UpgradeView& view);
     void DetectLoop();
     void PollLoop();
     void MailLoop();

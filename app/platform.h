@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/clock.h"
@@ -23,6 +26,9 @@ struct Platform {
     std::unique_ptr<DeviceChanges> deviceChanges;
     // Keeps our other processes off an enclosure while this one talks to it.
     std::unique_ptr<EnclosureLock> lock;
+    // The physical disk number of a device node ("/dev/sdb", or a link to
+    // it); unset or nothing when the node is not one of the numbered disks.
+    std::function<std::optional<std::uint8_t>(const std::string& node)> diskOfNode;
 };
 
 struct PlatformResult {

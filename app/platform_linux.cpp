@@ -1,6 +1,8 @@
 #include "app/platform.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "device/disk_catalog_linux.h"
 #include "device/disk_map_linux.h"
@@ -39,6 +41,20 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
                                                        return path ? path->string() : std::string();
                                                    },
                                                    false));
+    result.platform.diskOfNode = [](const std::string& node) -> std::optional<std::uint8_t> {
+        std::error_code error;
+        const auto wanted = std::filesystem::canonical(node, error);
+        if (error) {
+            return std::nullopt;
+        }
+        for (const MappedDisk& disk : ReadDiskMap(DiskMapRoots{})) {
+            const auto path = std::filesystem::canonical(disk.devicePath, error);
+            if (!error && path == wanted) {
+                return disk.number;
+            }
+        }
+        return std::nullopt;
+    };
     result.ok = true;
     return result;
 }

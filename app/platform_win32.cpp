@@ -1,6 +1,7 @@
 #include "app/platform.h"
 
 #include <cstdlib>
+#include <string_view>
 
 #include "device/disk_catalog_win32.h"
 #include "device/trace_transport.h"
@@ -21,6 +22,15 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
     result.platform.lock = ChooseEnclosureLock(
         std::getenv("RAIDGUI_LOCK_DIR"),
         MakeFileEnclosureLock([](std::uint8_t) { return std::string(); }, false));
+    // \\.\PhysicalDriveN, as the disk's device path is written.
+    result.platform.diskOfNode = [](const std::string& node) -> std::optional<std::uint8_t> {
+        constexpr std::string_view kPrefix = "\\\\.\\PhysicalDrive";
+        if (node.size() != kPrefix.size() + 1 || node.compare(0, kPrefix.size(), kPrefix) != 0 ||
+            node.back() < '0' || node.back() > '9') {
+            return std::nullopt;
+        }
+        return static_cast<std::uint8_t>(node.back() - '0');
+    };
     result.ok = true;
     return result;
 }

@@ -49,13 +49,18 @@ std::string VerbHelp(const std::string& verb) {
          "  --days D           user period: days, 0-30\n"
          "  --hours H          user period: hours, in the enclosure's steps\n"},
         {"firmware",
-         "usage: raidcli firmware check FILE [--device 1|2] [--simulate[=FILE]]\n"
-         "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=FILE]]\n"
+         "usage: raidcli firmware check FILE [--device 1|2 | --disk N|NODE] [--simulate[=FILE]]\n"
+         "       raidcli firmware upgrade FILE [--device 1|2 | --disk N|NODE] [--yes]\n"
+         "                                [--simulate[=FILE]]\n"
          "check loads the firmware image FILE, prints its checksum and version stamps and\n"
-         "whether it fits the enclosure (exit code 1 when refused). upgrade also rewrites\n"
-         "the enclosure's SPI flash with it: erase, program, read back and compare, with a\n"
-         "progress bar on a terminal; exit code 0 only when the upgrade completed.\n"
-         "  --device 1|2       Device1 (default) or Device2\n"
+         "runs every check an upgrade runs (exit code 1 when refused, with the reason on\n"
+         "standard error). upgrade then asks, naming the image and the enclosure, and\n"
+         "rewrites the enclosure's SPI flash: erase, program, read back and compare, with a\n"
+         "progress bar on a terminal; exit code 0 only when the upgrade completed. From the\n"
+         "first erase to the last compare no signal ends it.\n"
+         "  --device 1|2       Device1 (default) or Device2; an enclosure another program\n"
+         "                     is using keeps its number and is refused\n"
+         "  --disk N|NODE      the enclosure on physical disk N (0-9) or device node NODE\n"
          "  --yes              (upgrade) start without asking first\n"},
     };
     const auto it = kHelp.find(verb);

@@ -66,6 +66,16 @@ CliOptions ParseCli(int argc, const char* const* argv) {
             } else {
                 options.device = value[0] - '0';
             }
+        } else if (options.verb == "firmware" && (arg == "--disk" || arg.starts_with("--disk="))) {
+            std::string_view value = arg == "--disk" ? std::string_view() : arg.substr(7);
+            if (arg == "--disk" && i + 1 < argc) {
+                value = argv[++i];
+            }
+            if (value.empty()) {
+                options.error = "--disk takes a disk number 0-9 or a device node";
+            } else {
+                options.disk = std::string(value);
+            }
         } else if (arg == "--yes" && options.action == "upgrade") {
             options.yes = true;
         } else if (arg.starts_with("--metrics=") && options.verb == "monitor") {
@@ -76,6 +86,9 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         } else {
             options.error = "unknown option '" + std::string(arg) + "'";
         }
+    }
+    if (options.error.empty() && options.device != 0 && !options.disk.empty()) {
+        options.error = "--device and --disk name the same thing: give one";
     }
     return options;
 }

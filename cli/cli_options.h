@@ -15,6 +15,7 @@ struct CliOptions {
     std::string action;                 // firmware: check or upgrade
     std::string file;                   // firmware: the image file
     int device = 0;                     // smart, firmware --device 1|2; 0: not given
+    std::string disk;                   // firmware --disk N|NODE: the target by its disk
     bool yes = false;                   // firmware upgrade --yes: without asking
     std::string metricsFile;            // monitor: Prometheus text file rewritten after every poll
     std::string error;                  // set when the arguments are not understood
@@ -30,8 +31,9 @@ inline constexpr const char* kUsage =
     "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
     "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
     "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"
-    "       raidcli firmware check   FILE [--device 1|2] [--simulate[=scenario.json]]\n"
-    "       raidcli firmware upgrade FILE [--device 1|2] [--yes] [--simulate[=scenario.json]]\n"
+    "       raidcli firmware check   FILE [--device 1|2 | --disk N|NODE] [--simulate[=...]]\n"
+    "       raidcli firmware upgrade FILE [--device 1|2 | --disk N|NODE] [--yes] "
+    "[--simulate[=...]]\n"
     "       raidcli mail    show | set OPTIONS | test\n"
     "       raidcli --help | --version\n";
 

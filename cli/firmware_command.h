@@ -11,6 +11,7 @@ struct FirmwareRequest {
     std::string action;  // "check" or "upgrade"
     std::string file;
     int device = 1;    // 1 or 2
+    std::string disk;  // when set: the target by disk number 0-9 or device node
     bool yes = false;  // upgrade without asking
 };
 

@@ -17,6 +17,7 @@
 #include "cli/schedule_command.h"
 #include "cli/smart_command.h"
 #include "cli/status_command.h"
+#include "cli/stop_signal_hold.h"
 #include "device/clock.h"
 #include "device/device_changes.h"
 #ifdef RAIDCLI_WITH_UDEV
@@ -38,6 +39,11 @@ std::unique_ptr<raid::DeviceChanges> WatchDeviceChanges() {
 int main(int argc, char** argv) {
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
+    // `raidcli firmware upgrade | head` must not die of its reader going away
+    // half way through the flash; every verb writes on past a closed pipe.
+    if (!raid::cli::IgnoreBrokenPipes()) {
+        std::fprintf(stderr, "raidcli: a closed output pipe could end this program\n");
+    }
 
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::printf("raidcli %s\n", raid::kVersionText);
@@ -75,6 +81,7 @@ int main(int argc, char** argv) {
                                       {.action = options.action,
                                        .file = options.file,
                                        .device = options.device == 0 ? 1 : options.device,
+                                       .disk = options.disk,
                                        .yes = options.yes});
     }
     if (options.verb == "status") {

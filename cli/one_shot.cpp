@@ -15,7 +15,19 @@ std::unique_ptr<Engine> MakeOneShotEngine(AppState& state, Platform& platform, C
     if (platform.lock) {
         engine->SetEnclosureLock(*platform.lock);
     }
+    // "--device 2" must name the same enclosure whether or not another
+    // program is using the first one right now.
+    engine->SetKeepBusyPlaces(true);
     return engine;
+}
+
+bool ReportIfInUse(const DeviceState& devices, std::size_t slot) {
+    if (slot >= devices.table.count || !devices.table.InUse(slot)) {
+        return false;
+    }
+    std::fprintf(stderr, "Device%zu (disk %u) is in use by another program.\n", slot + 1,
+                 devices.table.Disk(slot));
+    return true;
 }
 
 void ReportNoEnclosure(Transport& transport) {

@@ -22,6 +22,11 @@ struct OneShotServices {
 std::unique_ptr<Engine> MakeOneShotEngine(AppState& state, Platform& platform, Clock& clock,
                                           const OneShotServices& services);
 
+// An enclosure another program was using when it was looked for keeps its
+// number but nothing is known of it: says so on standard error and returns
+// true for such a slot.
+bool ReportIfInUse(const DeviceState& devices, std::size_t slot);
+
 // Why no enclosure answered, on standard error: the disks' permission problem
 // when there is one, else "No Drive found! ".
 void ReportNoEnclosure(Transport& transport);

@@ -206,6 +206,9 @@ int RunSchedule(Platform& platform, Clock& clock, const std::vector<std::string>
         std::fprintf(stderr, "raidcli schedule: there is no Device%d\n", a.device);
         return 1;
     }
+    if (ReportIfInUse(dev, slot)) {
+        return 1;
+    }
     if ((dev.slots[slot].features & kFeatureBackup) == 0) {
         std::fprintf(stderr, "raidcli schedule: Device%d keeps no backup schedule\n", a.device);
         return 1;

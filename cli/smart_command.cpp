@@ -117,6 +117,9 @@ int RunSmart(Platform& platform, Clock& clock, bool json, int device) {
         std::fprintf(stderr, "Device%d not found\n", device);
         return 1;
     }
+    if (device != 0 && ReportIfInUse(state.devices, static_cast<std::size_t>(device - 1))) {
+        return 1;
+    }
     const SmartPassReport thresholds = engine.smartReader().ReadSmartPass(kSmartReadThresholds);
     const SmartPassReport data = engine.smartReader().ReadSmartPass(kSmartReadData);
 
@@ -125,6 +128,10 @@ int RunSmart(Platform& platform, Clock& clock, bool json, int device) {
     nlohmann::json doc = {{"enclosures", nlohmann::json::array()}};
     for (std::size_t slot = 0; slot < shown; ++slot) {
         if (device != 0 && slot + 1 != static_cast<std::size_t>(device)) {
+            continue;
+        }
+        if (ReportIfInUse(state.devices, slot)) {
+            allRead = false;
             continue;
         }
         const std::uint8_t disk = state.devices.table.Disk(slot);

@@ -126,12 +126,23 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
     if (json) {
         nlohmann::json doc = {{"enclosures", nlohmann::json::array()}};
         for (std::size_t slot = 0; slot < shown; ++slot) {
+            if (state.devices.table.InUse(slot)) {
+                doc["enclosures"].push_back({{"device", "Device" + std::to_string(slot + 1)},
+                                             {"disk", state.devices.table.Disk(slot)},
+                                             {"inUse", true}});
+                continue;
+            }
             doc["enclosures"].push_back(EnclosureJson(state, slot));
         }
         std::printf("%s\n",
                     doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
         for (std::size_t slot = 0; slot < shown; ++slot) {
+            if (state.devices.table.InUse(slot)) {
+                std::printf("Device%zu (disk %u): in use by another program\n", slot + 1,
+                            state.devices.table.Disk(slot));
+                continue;
+            }
             PrintEnclosure(state, slot);
         }
     }

@@ -2,8 +2,10 @@
 
 namespace raid::cli {
 
-// Holds Ctrl+C and the stop signals (SIGINT, SIGTERM, SIGHUP) back for its
-// lifetime: a process that ends between the first erase and the last compare
+// Holds back everything that would end the process by its default action for
+// its lifetime: Ctrl+C, SIGTERM, SIGHUP and SIGQUIT on Linux; Ctrl+C,
+// Ctrl+Break and the console's close, log-off and shut-down events on
+// Windows. A process that ends between the first erase and the last compare
 // leaves a flash that the controller can no longer start from, and only the
 // finished upgrade can be started again. A signal that comes meanwhile is
 // taken when the hold ends, so it does not end the process afterwards either.
@@ -23,7 +25,14 @@ class StopSignalHold {
 
   private:
     bool held_ = false;
-    unsigned blockedBefore_ = 0;  // Linux: which of the three were blocked already
+    unsigned blockedBefore_ = 0;  // Linux: which of the stop signals were blocked already
+    void* arrived_ = nullptr;     // Windows: the event the console handler sets
+    void* ended_ = nullptr;       // Windows: set when the hold ends
 };
+
+// A reader that went away (`raidcli ... | head`) must not end the program in
+// the middle of its work: writes to it fail instead, and the program goes on.
+// False when that could not be arranged.
+bool IgnoreBrokenPipes();
 
 }  // namespace raid::cli

@@ -9,7 +9,7 @@
 namespace raid::cli {
 namespace {
 
-constexpr std::array<int, 3> kStopSignals = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::array<int, 4> kStopSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 sigset_t StopSet() {
     sigset_t set;
@@ -61,6 +61,13 @@ bool StopSignalHold::TakeArrived() {
         arrived = true;
     }
     return arrived;
+}
+
+bool IgnoreBrokenPipes() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    return sigaction(SIGPIPE, &ignore, nullptr) == 0;
 }
 
 }  // namespace raid::cli

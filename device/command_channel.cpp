@@ -125,6 +125,12 @@ CommandStatus CommandChannel::SendCommand(std::uint8_t code,
     return RunOnTarget(code, args, nullptr, CommandRowFor(code).budget, reply);
 }
 
+CommandStatus CommandChannel::SendCommandTo(std::uint8_t disk, std::uint8_t code,
+                                            std::span<std::uint8_t, kSectorSize> reply) {
+    const auto args = UsesQueuedArgs(code) ? queuedArgs_ : kDefaultArgs;
+    return RunOnDisk(disk, code, args, nullptr, CommandRowFor(code).budget, reply);
+}
+
 CommandStatus CommandChannel::AtaIssue(std::uint8_t ataCommand, std::uint8_t drive,
                                        std::span<std::uint8_t, kSectorSize> reply) {
     const FlashChunk fis = AtaFis(ataCommand);
@@ -172,11 +178,18 @@ CommandStatus CommandChannel::RunOnTarget(std::uint8_t code,
                                           const std::array<std::uint8_t, 3>& args,
                                           const FlashChunk* payload, std::uint32_t budget,
                                           std::span<std::uint8_t, kSectorSize> reply) {
+    return RunOnDisk(resolveTarget_(), code, args, payload, budget, reply);
+}
+
+CommandStatus CommandChannel::RunOnDisk(std::uint8_t target, std::uint8_t code,
+                                        const std::array<std::uint8_t, 3>& args,
+                                        const FlashChunk* payload, std::uint32_t budget,
+                                        std::span<std::uint8_t, kSectorSize> reply) {
     InFlight guard(*this);
     if (!guard.acquired()) {
         return kErrSequenceRead;
     }
-    const std::uint8_t disk = resolveTarget_() & 0x0F;
+    const std::uint8_t disk = target & 0x0F;
     const EnclosureLockHold hold(*lock_, disk, clock_, kLockWaitMs, pump_);
     if (!hold.held()) {
         lastStatus_ = kErrEnclosureBusy;

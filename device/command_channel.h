@@ -54,6 +54,10 @@ class CommandChannel {
     EnclosureLock& enclosureLock() { return *lock_; }
 
     CommandStatus SendCommand(std::uint8_t code, std::span<std::uint8_t, kSectorSize> reply);
+    // The same to disk `disk`, whatever the resolver would choose: for a
+    // caller that has one enclosure in hand (an upgrade checking its target).
+    CommandStatus SendCommandTo(std::uint8_t disk, std::uint8_t code,
+                                std::span<std::uint8_t, kSectorSize> reply);
     CommandStatus FlashRead(DeviceHandle handle, std::uint32_t address,
                             std::span<std::uint8_t, kPayloadLength> data);
     CommandStatus FlashProgram(DeviceHandle handle, std::uint32_t address,
@@ -83,6 +87,9 @@ class CommandChannel {
     CommandStatus RunOnTarget(std::uint8_t code, const std::array<std::uint8_t, 3>& args,
                               const FlashChunk* payload, std::uint32_t budget,
                               std::span<std::uint8_t, kSectorSize> reply);
+    CommandStatus RunOnDisk(std::uint8_t disk, std::uint8_t code,
+                            const std::array<std::uint8_t, 3>& args, const FlashChunk* payload,
+                            std::uint32_t budget, std::span<std::uint8_t, kSectorSize> reply);
     CommandStatus Exchange(DeviceHandle handle, std::uint8_t code,
                            const std::array<std::uint8_t, 3>& args, const FlashChunk* payload,
                            std::uint32_t budget);

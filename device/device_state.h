@@ -18,11 +18,24 @@ inline constexpr std::size_t kMaxSlots = 2;    // "Device1" and "Device2"
 inline constexpr std::size_t kMaxVolumes = 20;
 inline constexpr std::size_t kMaxLetters = 24;  // C..Z
 inline constexpr std::uint32_t kEnclosureMark = 0x40;
+// An enclosure that another process of ours held while it was looked for: it
+// keeps its place in the numbering, so that "Device2" never shifts onto
+// another enclosure, but nothing about it is known.
+inline constexpr std::uint32_t kEnclosureInUse = 0x80;
 inline constexpr std::uint16_t kNoFlashTarget = 0x100;
 
 // The processed reply of the controller-information command, per disk:
 // bytes 46-53 firmware version, 54-93 the enclosure name (pair-swapped).
 using ControllerBlock = std::array<std::uint8_t, kSectorSize>;
+inline constexpr std::size_t kBlockFirmwareOffset = 46;
+inline constexpr std::size_t kBlockFirmwareLength = 8;
+inline constexpr std::size_t kBlockNameOffset = 54;
+inline constexpr std::size_t kBlockNameLength = 40;
+// Where the controller-information reply itself carries them: discovery
+// copies the firmware bytes to kBlockFirmwareOffset, and the name (or, when
+// the first byte is 0, a name from INQUIRY) to kBlockNameOffset.
+inline constexpr std::size_t kReplyFirmwareOffset = 88;
+inline constexpr std::size_t kReplyNameOffset = 160;
 
 struct DeviceTable {
     std::array<std::uint32_t, kMaxDevices> entries{};
@@ -30,6 +43,9 @@ struct DeviceTable {
 
     std::uint8_t Disk(std::size_t index) const {
         return static_cast<std::uint8_t>(entries[index % kMaxDevices] & 0x0F);
+    }
+    bool InUse(std::size_t index) const {
+        return (entries[index % kMaxDevices] & kEnclosureInUse) != 0;
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "device/inquiry_name.h"
 #include "device/status_decode.h"
 
 namespace raid {
@@ -11,17 +12,17 @@ constexpr std::uint32_t kCommandPauseMs = 200;
 constexpr std::size_t kFlashTypeOffset = 149;
 
 // Controller-information block offsets.
-constexpr std::size_t kFirmware = 46;
+constexpr std::size_t kFirmware = kBlockFirmwareOffset;
 constexpr std::size_t kFamily = 50;
-constexpr std::size_t kName = 54;
-constexpr std::size_t kNameLength = 40;
-constexpr std::size_t kFirmwareSource = 88;
+constexpr std::size_t kName = kBlockNameOffset;
+constexpr std::size_t kNameLength = kBlockNameLength;
+constexpr std::size_t kFirmwareSource = kReplyFirmwareOffset;
 constexpr std::size_t kEnvA = 124;
 constexpr std::size_t kEnvB = 125;
 constexpr std::size_t kBuzzerCaps = 130;
 constexpr std::size_t kBackupCaps = 134;  // 0x86
 constexpr std::size_t kSchedulePresets = 0x88;
-constexpr std::size_t kControllerName = 160;
+constexpr std::size_t kControllerName = kReplyNameOffset;
 constexpr std::size_t kControllerCapacity = 200;
 
 constexpr std::size_t kRawMode = 80;
@@ -140,6 +141,8 @@ int Discovery::ProbeDisks() {
                 // say): it is still there, not gone.
                 if (KeepAsItWas(d, found)) {
                     ++found;
+                } else if (keepBusyPlaces_) {
+                    KeepPlaceInUse(d, found++);
                 }
                 break;
             case ProbeResult::NotEnclosure:
@@ -151,6 +154,13 @@ int Discovery::ProbeDisks() {
     }
     devices_.newTable.count = static_cast<std::uint8_t>(found);
     return static_cast<int>(found);
+}
+
+void Discovery::KeepPlaceInUse(std::uint8_t disk, std::size_t index) {
+    devices_.newTable.entries[index] = disk | kEnclosureInUse;
+    devices_.devices[index] = FoundDevice{};
+    devices_.slots[index] = MonitorSlot{};
+    devices_.records[disk] = RaidStatus{};
 }
 
 bool Discovery::KeepAsItWas(std::uint8_t disk, std::size_t index) {
@@ -257,12 +267,7 @@ void Discovery::NameFromInquiry(std::uint8_t disk, ControllerBlock& block) {
     if (!ok) {
         return;
     }
-    // Vendor and product (16 bytes from offset 8), stored pair-swapped like
-    // every other name, then padded with blanks to 40 characters.
-    for (std::size_t j = 0; j < 16; ++j) {
-        block[kName + (j ^ 1)] = inquiry[8 + j];
-    }
-    std::fill(block.begin() + kName + 16, block.begin() + kName + kNameLength, ' ');
+    InquiryNameInto(inquiry, std::span(block).subspan<kName, kNameLength>());
 }
 
 void Discovery::QueryHybrid(MonitorSlot& slot) {

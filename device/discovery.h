@@ -30,6 +30,13 @@ class Discovery {
 
     void SetFlashHeaderReader(FlashHeaderReader reader) { readFlashHeader_ = std::move(reader); }
 
+    // An enclosure that another process holds while this one looks, and that
+    // no earlier run of this process knows, keeps its place in the table
+    // marked kEnclosureInUse: a one-shot command numbers the enclosures it
+    // finds, and "Device2" must not mean another enclosure because the first
+    // one was busy.
+    void SetKeepBusyPlaces(bool keep) { keepBusyPlaces_ = keep; }
+
     // Volume scan and probe; a second probe when the first finds nothing.
     int DiscoverDevices();
     void ScanVolumes();
@@ -47,6 +54,7 @@ class Discovery {
     // Keeps disk `disk` as the current table has it, at new index `index`;
     // false when it has no entry there.
     bool KeepAsItWas(std::uint8_t disk, std::size_t index);
+    void KeepPlaceInUse(std::uint8_t disk, std::size_t index);
     void ReadFlashHeader(std::size_t index);
     void NameFromInquiry(std::uint8_t disk, ControllerBlock& block);
     void QueryHybrid(MonitorSlot& slot);
@@ -60,6 +68,7 @@ class Discovery {
     ProcessFlags& flags_;
     MessageSink message_;
     FlashHeaderReader readFlashHeader_;
+    bool keepBusyPlaces_ = false;
 };
 
 }  // namespace raid

@@ -6,10 +6,6 @@
 namespace raid {
 namespace {
 
-constexpr std::array<std::uint8_t, 16> kMetadataGuid = {
-    0xEF, 0x6D, 0x16, 0xAE, 0xDC, 0x6F, 0x4C, 0x47, 0x9B, 0xA4, 0xB6, 0xAA, 0xE4, 0xB6, 0x9A, 0x84};
-constexpr std::array<std::uint8_t, 4> kMetadataSignature = {'V', 'O', 'K', 'T'};
-
 constexpr int kPanelChecksum = 0;
 constexpr int kPanelDeviceStamp = 2;
 constexpr int kPanelImageStamp = 3;
@@ -19,16 +15,6 @@ std::string HexText(std::uint32_t value, int minDigits) {
     char text[16];
     std::snprintf(text, sizeof text, "%0*X", minDigits, static_cast<unsigned>(value));
     return text;
-}
-
-std::uint32_t BigEndian32(std::span<const std::uint8_t> bytes) {
-    return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-           (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
-}
-
-bool Equal(std::span<const std::uint8_t> image, std::size_t offset,
-           std::span<const std::uint8_t> expected) {
-    return std::equal(expected.begin(), expected.end(), image.begin() + offset);
 }
 
 void Refuse(ImageLoadServices& s, const std::string& text) {
@@ -65,12 +51,8 @@ std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes) {
     return sum;
 }
 
-bool FamilyFits(std::uint8_t d0, std::uint8_t d1, std::uint8_t i0, std::uint8_t i1) {
-    // The families 27 70 and 27 60 take each other's firmware.
-    if (d0 == 0x27 && (d1 == 0x70 || d1 == 0x60)) {
-        return i0 == 0x27 && (i1 == 0x60 || i1 == 0x70);
-    }
-    return i0 == d0 && i1 == d1;
+std::string ChecksumText(std::uint32_t sum) {
+    return "Chksum:" + HexText(sum, 8);
 }
 
 bool LoadFirmwareImage(const std::string& path, const UpgradeDeviceFacts& device,
@@ -78,9 +60,16 @@ bool LoadFirmwareImage(const std::string& path, const UpgradeDeviceFacts& device
     s.status.SetPanel(kPanelFile, "File:" + path);
     image.Release();
 
-    if (!s.file.Open(path)) {
-        Refuse(s, kOpenFailedText);
-        return false;
+    switch (s.file.Open(path)) {
+        case ImageFile::OpenResult::Opened:
+            break;
+        case ImageFile::OpenResult::NotRegular:
+            Refuse(s, kNotRegularText);
+            return false;
+        case ImageFile::OpenResult::Failed:
+        default:
+            Refuse(s, kOpenFailedText);
+            return false;
     }
     const std::optional<std::uint64_t> length = s.file.Length();
     if (!length || !s.file.Seek(0)) {
@@ -113,30 +102,22 @@ bool LoadFirmwareImage(const std::string& path, const UpgradeDeviceFacts& device
         Refuse(s, "The firmware file could not be read; no firmware is loaded.");
         return false;
     }
-    s.status.SetPanel(kPanelChecksum, "Chksum:" + HexText(sum, 8));
+    s.status.SetPanel(kPanelChecksum, ChecksumText(sum));
 
-    if (!Equal(bytes, kImageGuidOffset, kMetadataGuid)) {
-        Refuse(s, kGuidErrorText);
-        return false;
+    // The stamps are shown once the header is known to be an image's.
+    const auto refused = CheckImageHeader(bytes, device);
+    const auto stamps = StampsOf(bytes, device);
+    if (stamps && (!refused || refused->text == kWrongProductText)) {
+        s.status.SetPanel(kPanelDeviceStamp, "F:" + HexText(stamps->device, 1));
+        s.status.SetPanel(kPanelImageStamp, "C:" + HexText(stamps->image, 1));
     }
-    if (!Equal(bytes, kImageSignatureOffset, kMetadataSignature)) {
-        Refuse(s, kSignatureErrorText);
+    if (refused) {
+        s.dialogs.MessageBox(refused->text, refused->caption, DialogIcon::Error);
         return false;
-    }
-    if (device.chipVariant == 0) {
-        const std::uint32_t f = BigEndian32(device.firmware);
-        const std::uint32_t c = BigEndian32(std::span(bytes).subspan(kImageStampOffset, 4));
-        s.status.SetPanel(kPanelDeviceStamp, "F:" + HexText(f, 1));
-        s.status.SetPanel(kPanelImageStamp, "C:" + HexText(c, 1));
-        if (f > kStampThreshold && c > kStampThreshold &&
-            !FamilyFits(device.firmware[4], device.firmware[5], bytes[kImageFamilyOffset],
-                        bytes[kImageFamilyOffset + 1])) {
-            Refuse(s, kWrongProductText);
-            return false;
-        }
     }
     image.size = static_cast<std::uint32_t>(bytes.size());
     image.bytes = std::move(bytes);
+    image.path = path;
     return true;
 }
 

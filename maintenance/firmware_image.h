@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "device/dialogs.h"
+#include "maintenance/upgrade_checks.h"
 #include "monitor/status_sink.h"
 
 namespace raid {
@@ -35,6 +36,7 @@ inline constexpr int kImageReadRetries = 3;
 struct FirmwareImage {
     std::vector<std::uint8_t> bytes;
     std::uint32_t size = 0;
+    std::string path;  // where it was read from, for the confirmation
 
     bool Loaded() const { return size != 0; }
     std::uint8_t Type() const { return Loaded() ? bytes[kImageTypeOffset] : 0; }
@@ -42,6 +44,7 @@ struct FirmwareImage {
         bytes.clear();
         bytes.shrink_to_fit();
         size = 0;
+        path.clear();
     }
 };
 
@@ -50,7 +53,10 @@ struct FirmwareImage {
 class ImageFile {
   public:
     virtual ~ImageFile() = default;
-    virtual bool Open(const std::string& path) = 0;
+    enum class OpenResult { Opened, Failed, NotRegular };
+    // Only a regular file is read: a FIFO or a device would hang the load or
+    // never end.
+    virtual OpenResult Open(const std::string& path) = 0;
     // The length in bytes, or nothing when it cannot be told.
     virtual std::optional<std::uint64_t> Length() = 0;
     virtual bool Seek(std::uint64_t offset) = 0;
@@ -61,14 +67,6 @@ class ImageFile {
 
 // A file on disk through the C library.
 std::unique_ptr<ImageFile> MakeDiskImageFile();
-
-// What the product check needs of the device selected on the Upgrade page.
-struct UpgradeDeviceFacts {
-    std::uint8_t chipVariant = 0;
-    // Bytes 46-53 of its controller-information block: 0-3 the firmware
-    // version stamp (big-endian), 4-5 the product family.
-    std::array<std::uint8_t, 8> firmware{};
-};
 
 struct ImageLoadServices {
     ImageFile& file;
@@ -84,17 +82,12 @@ bool LoadFirmwareImage(const std::string& path, const UpgradeDeviceFacts& device
 
 // The byte checksum shown while loading: every byte added into 32 bits.
 std::uint32_t ImageChecksum(std::span<const std::uint8_t> bytes);
-
-// Whether an image of family (i0, i1) may go onto a device of family (d0, d1).
-bool FamilyFits(std::uint8_t d0, std::uint8_t d1, std::uint8_t i0, std::uint8_t i1);
+// "Chksum:00FF0000": how it is shown, always eight digits.
+std::string ChecksumText(std::uint32_t sum);
 
 inline constexpr const char* kOpenFailedText = "Fail to open firmware file";
 inline constexpr const char* kReadErrorText = "Error read from Source file. ByteCount = ";
-inline constexpr const char* kGuidErrorText =
-    "Threr are GUID error in the firmware file.\nPlease check it.";
-inline constexpr const char* kSignatureErrorText =
-    "Threr are METADATA_SINGATURE error in the firmware file.\nPlease check it.";
-inline constexpr const char* kWrongProductText =
-    "The firmware is not for this product.\nPlease check it.";
+inline constexpr const char* kNotRegularText =
+    "The firmware file is not a regular file; choose the image file itself.";
 
 }  // namespace raid

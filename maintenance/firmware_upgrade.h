@@ -10,6 +10,7 @@
 #include "maintenance/last_panel_text.h"
 #include "maintenance/maintenance_state.h"
 #include "maintenance/spi_flash_access.h"
+#include "maintenance/upgrade_target.h"
 
 namespace raid {
 
@@ -31,7 +32,8 @@ class UpgradeView {
 
 enum class UpgradeOutcome {
     Ignored,     // another upgrade is running
-    NotStarted,  // refused before any flash command
+    NotStarted,  // refused (or not confirmed) before any flash command
+    Accepted,    // a check only: every check passed, nothing was written
     Failed,
     Completed,
 };
@@ -45,7 +47,9 @@ struct UpgradeResult {
 // down to 8192 plus one 8192-byte block, doubled while E is at most 64 KiB.
 std::uint32_t EraseLength(std::uint32_t size);
 std::uint32_t EraseBlockEnd(std::uint32_t size);  // E
-// ProgressBar1's maximum: (E / 128) x 2 + E / 4096 + 30.
+// ProgressBar1's maximum: the flash commands an upgrade of `size` bytes
+// sends (erase steps, then program and read-back commands), so that the bar
+// ends full when the upgrade is done.
 std::uint32_t ProgressMaximum(std::uint32_t size);
 
 // Image2_UpgradeClick: rewrites the flash of one device with the loaded
@@ -55,6 +59,8 @@ class FirmwareUpgrade {
   public:
     struct Services {
         SpiFlashAccess& flash;
+        CommandChannel& channel;
+        Transport& transport;
         EnclosureLock& lock;
         Clock& clock;
         DeviceState& devices;
@@ -69,17 +75,31 @@ class FirmwareUpgrade {
     // Lets the window run while the lock is waited for.
     void SetMessagePump(std::function<void()> pump) { pump_ = std::move(pump); }
 
-    // Upgrades the device at device-table index `device`.
+    // Upgrades the device at device-table index `device`. Every check runs
+    // against that device now, whatever it was when the image was loaded;
+    // right before the first erase the enclosure is asked again who it is
+    // and whether its flash reaches as far as the erase will. The user is
+    // asked (naming the image and the target) once every check has passed.
     UpgradeResult Run(std::size_t device);
+    // Everything Run checks, without the question and without writing:
+    // Accepted, or the refusal Run would give.
+    UpgradeResult Check(std::size_t device);
 
     static constexpr const char* kCompletedText =
         "Firmware Upgrade 3/3 completed!\n"
         "\nPlease power off this device or the system,"
         "\nand power on it to enable the new firmware!";
     static constexpr const char* kNoImageText = "Please Load Firmware File First ";
+    static constexpr const char* kDetectingText =
+        "The enclosures are being detected; please try again in a moment.";
+    static constexpr const char* kInUseText = "The device is in use by another program.";
 
   private:
-    bool Flash(std::size_t device);
+    // Up to the first erase; leaves the lock held in `hold` when it passes.
+    std::optional<UpgradeResult> Prepare(std::size_t device, bool ask,
+                                         std::optional<EnclosureLockHold>& hold);
+    UpgradeResult Refuse(const std::string& text, const std::string& caption);
+    bool Flash();
     void Finish();
 
     Services s_;

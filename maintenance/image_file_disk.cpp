@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "maintenance/firmware_image.h"
 
@@ -9,10 +11,19 @@ class DiskImageFile final : public ImageFile {
   public:
     ~DiskImageFile() override { Close(); }
 
-    bool Open(const std::string& path) override {
+    OpenResult Open(const std::string& path) override {
         Close();
+        // Looked at before it is opened: opening a FIFO waits for a writer.
+        std::error_code error;
+        const auto type = std::filesystem::status(path, error).type();
+        if (error) {
+            return OpenResult::Failed;
+        }
+        if (type != std::filesystem::file_type::regular) {
+            return OpenResult::NotRegular;
+        }
         file_ = std::fopen(path.c_str(), "rb");
-        return file_ != nullptr;
+        return file_ != nullptr ? OpenResult::Opened : OpenResult::Failed;
     }
 
     std::optional<std::uint64_t> Length() override {

@@ -163,7 +163,7 @@ void StatusPoller::PollStatus() {
 
 StatusPoller::SlotOutcome StatusPoller::PollSlot(std::size_t slot) {
     if (slot >= devices_.table.count || !poll_.slotChecked[slot].load() ||
-        slot == flags_.flashTargetIndex.load()) {
+        slot == flags_.flashTargetIndex.load() || devices_.table.InUse(slot)) {
         return SlotOutcome::Skipped;
     }
     // A table entry holds four bits of disk number, the records cover 0-9:

@@ -1,6 +1,7 @@
 #include "sim/controller.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "device/command_codes.h"
@@ -143,6 +144,10 @@ Controller::Controller(const EnclosureConfig& config)
     }
     if (flash_.size() > kFlashTypeAt) {
         flash_.contents()[kFlashTypeAt] = config.controller.flashType;
+    }
+    if (!config.controller.flashFile.empty() && !flash_.BackWith(config.controller.flashFile)) {
+        std::fprintf(stderr, "stand-in enclosure: the flash file %s cannot be used\n",
+                     config.controller.flashFile.c_str());
     }
     for (const FaultConfig& fault : config.faults) {
         faults_.push_back({fault, fault.times});

@@ -80,6 +80,10 @@ struct ControllerConfig {
     std::uint8_t hybridFeatures = 0;     // reply byte 83 of the query
     std::uint32_t flashSize = 512 * 1024;
     std::uint8_t flashType = 0x12;  // flash byte 149
+    // A file that holds the flash: read at start when it has the flash's
+    // size, written through on every erase and program, so that a test can
+    // look at the flash of a process that has ended (or was killed).
+    std::string flashFile;
     // Raw overrides of controller-information reply bytes, applied last.
     std::vector<std::pair<std::uint16_t, std::uint8_t>> infoBytes;
     bool operator==(const ControllerConfig&) const = default;

@@ -151,6 +151,19 @@ class Reader {
         return true;
     }
 
+    // A file name: any non-empty string.
+    bool Path(const Json& object, const char* key, const std::string& path, std::string& out) {
+        if (!object.contains(key)) {
+            return true;
+        }
+        const Json& node = object.at(key);
+        if (!node.is_string() || node.get_ref<const std::string&>().empty()) {
+            return Fail(path + "." + key, "expected a file name");
+        }
+        out = node.get<std::string>();
+        return true;
+    }
+
     bool Flag(const Json& object, const char* key, const std::string& path, bool& out) {
         if (!object.contains(key)) {
             return true;
@@ -318,7 +331,7 @@ bool ReadController(Reader& r, const Json& node, const std::string& path, Contro
     if (!r.Object(node, path,
                   {"signature", "firmware", "name", "capacity", "inquiry", "temperature", "fan_rpm",
                    "buzzer", "environment", "backup", "hybrid_config", "hybrid_features",
-                   "flash_size", "flash_type", "info_bytes"})) {
+                   "flash_size", "flash_type", "flash_file", "info_bytes"})) {
         return false;
     }
     std::size_t signature = 0;
@@ -387,7 +400,8 @@ bool ReadController(Reader& r, const Json& node, const std::string& path, Contro
         !r.Flag(node, "hybrid_config", path, out.hybridConfig) ||
         !r.Number(node, "hybrid_features", path, out.hybridFeatures) ||
         !r.Number(node, "flash_size", path, out.flashSize, kMaxFlash) ||
-        !r.Number(node, "flash_type", path, out.flashType)) {
+        !r.Number(node, "flash_type", path, out.flashType) ||
+        !r.Path(node, "flash_file", path, out.flashFile)) {
         return false;
     }
     if (out.flashSize < kFlashSector || out.flashSize % kFlashSector != 0) {

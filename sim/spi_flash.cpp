@@ -17,6 +17,7 @@ bool SpiFlash::EraseSectorAt(std::uint32_t address) {
     const std::uint32_t start = address - address % kSectorSize;
     const std::uint32_t end = std::min<std::uint32_t>(start + kSectorSize, size());
     std::fill(bytes_.begin() + start, bytes_.begin() + end, std::uint8_t{0xFF});
+    WriteThrough(start, end - start);
     return true;
 }
 
@@ -27,6 +28,7 @@ bool SpiFlash::Program(std::uint32_t address, std::span<const std::uint8_t, kPag
     for (std::uint32_t i = 0; i < kPageSize; ++i) {
         bytes_[address + i] &= data[i];
     }
+    WriteThrough(address, kPageSize);
     return true;
 }
 
@@ -36,6 +38,38 @@ bool SpiFlash::Read(std::uint32_t address, std::span<std::uint8_t, kPageSize> ou
     }
     std::copy_n(bytes_.begin() + address, kPageSize, out.begin());
     return true;
+}
+
+bool SpiFlash::BackWith(const std::string& path) {
+    {
+        std::ifstream existing(path, std::ios::binary | std::ios::ate);
+        if (existing && static_cast<std::uint64_t>(existing.tellg()) == bytes_.size()) {
+            existing.seekg(0);
+            std::vector<std::uint8_t> stored(bytes_.size());
+            if (!existing.read(reinterpret_cast<char*>(stored.data()),
+                               static_cast<std::streamsize>(stored.size()))) {
+                return false;
+            }
+            bytes_ = std::move(stored);
+        }
+    }
+    std::ofstream{path, std::ios::binary | std::ios::app};  // make it if missing
+    file_.open(path, std::ios::binary | std::ios::in | std::ios::out);
+    if (!file_) {
+        return false;
+    }
+    WriteThrough(0, size());
+    return static_cast<bool>(file_);
+}
+
+void SpiFlash::WriteThrough(std::uint32_t start, std::uint32_t length) {
+    if (!file_.is_open()) {
+        return;
+    }
+    file_.seekp(start);
+    file_.write(reinterpret_cast<const char*>(bytes_.data() + start),
+                static_cast<std::streamsize>(length));
+    file_.flush();
 }
 
 }  // namespace raid::sim

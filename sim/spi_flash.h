@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace raid::sim {
@@ -25,10 +27,17 @@ class SpiFlash {
     std::span<const std::uint8_t> contents() const { return bytes_; }
     std::span<std::uint8_t> contents() { return bytes_; }
 
+    // Keeps the flash in `path` from now on: a file of the flash's size is
+    // taken as its contents, anything else is replaced by the contents now.
+    // False when the file cannot be read or written.
+    bool BackWith(const std::string& path);
+
   private:
     bool PageInside(std::uint32_t address) const;
+    void WriteThrough(std::uint32_t start, std::uint32_t length);
 
     std::vector<std::uint8_t> bytes_;
+    std::fstream file_;
 };
 
 }  // namespace raid::sim

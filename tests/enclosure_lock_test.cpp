@@ -286,9 +286,11 @@ TEST(EnclosureLock, AnUpgradeHoldsItsEnclosureFromEraseToVerify) {
     rig.state.maintenance.image.size = static_cast<std::uint32_t>(image.size());
 
     // Another process tries for the lock in all three phases: after 2
-    // erase steps, 20 program and 50 read commands (8 + 64 + 64 in all).
+    // erase steps, 20 program and 50 read commands (8 + 64 + 64 in all),
+    // which follow the 4 commands that ask the enclosure who it is and read
+    // the two ends of the erase range.
     rig.sim.SetRecording(true);
-    std::vector<std::size_t> triggers = {2, 8 + 20, 8 + 64 + 50};
+    std::vector<std::size_t> triggers = {4 + 2, 4 + 8 + 20, 4 + 8 + 64 + 50};
     std::vector<int> others;
     rig.engine.SetMessagePump([&] {
         if (!triggers.empty() && rig.sim.Commands(0).size() == triggers.front()) {
@@ -312,7 +314,7 @@ TEST(EnclosureLock, AnUpgradeOfABusyEnclosureSendsNoFlashCommand) {
     rig.sim.SetRecording(true);
     UpgradeView view;
     const UpgradeResult result = rig.engine.UpgradeFirmware(0, view);
-    EXPECT_EQ(result.outcome, UpgradeOutcome::Failed);
+    EXPECT_EQ(result.outcome, UpgradeOutcome::NotStarted);
     EXPECT_EQ(result.text, "The device is in use by another program.");
     EXPECT_TRUE(rig.sim.Commands(0).empty());
     EXPECT_EQ(rig.state.flags.MaintenanceBusy.load(), 0);

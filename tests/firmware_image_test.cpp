@@ -23,7 +23,9 @@ class MemoryImageFile final : public ImageFile {
   public:
     explicit MemoryImageFile(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
 
-    bool Open(const std::string&) override { return opens; }
+    OpenResult Open(const std::string&) override {
+        return opens ? OpenResult::Opened : OpenResult::Failed;
+    }
     std::optional<std::uint64_t> Length() override {
         return claimedLength ? claimedLength : std::optional<std::uint64_t>(bytes_.size());
     }

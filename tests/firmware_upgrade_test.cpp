@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
+#include <string>
 
 #include "device/command_codes.h"
 #include "maintenance/firmware_upgrade.h"
@@ -96,14 +98,17 @@ TEST(EraseRule, LengthsAndProgressMaximum) {
     struct Case {
         std::uint32_t size, erase, maximum;
     };
+    // The maximum counts the commands the upgrade sends: erase steps, then
+    // as many program as read-back commands.
     const Case cases[] = {
-        {40960, 98304, 768 + 12 + 30},     // E = 49152, doubled
-        {131072, 139264, 2176 + 34 + 30},  // E = 139264
-        {8192, 32768, 256 + 4 + 30},       // a whole multiple still gets a block
-        {57344, 131072, 1024 + 16 + 30},   // E = 65536: still doubled
-        {57345, 131072, 1024 + 16 + 30},   // same E
-        {65536, 73728, 1152 + 18 + 30},    // E = 73728: not doubled
-        {0x7FE000, 0x800000, 0x20000 + 2048 + 30},
+        {40960, 98304, 24 + 2 * 320},     // E = 49152, doubled
+        {131072, 139264, 34 + 2 * 1024},  // E = 139264
+        {8192, 32768, 8 + 2 * 64},        // a whole multiple still gets a block
+        {57344, 131072, 32 + 2 * 448},    // E = 65536: still doubled
+        {57345, 131072, 32 + 2 * 449},    // same E, one more partial page
+        {65536, 73728, 18 + 2 * 512},     // E = 73728: not doubled
+        {1000, 16384, 4 + 2 * 8},         // a partial last page is a whole command
+        {0x7FE000, 0x800000, 2048 + 2 * 0xFFC0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
@@ -130,14 +135,21 @@ TEST(FirmwareUpgrade, RewritesTheMirrorAndVerifiesIt) {
                             [](std::uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(u.Count(CmdFlashErase), 24u);
     EXPECT_EQ(u.Count(CmdFlashProgram), 320u);
-    EXPECT_EQ(u.Count(CmdFlashRead), 320u);
+    EXPECT_EQ(u.Count(CmdFlashRead), 2u + 320u);  // the two pages the erase will reach first
     EXPECT_EQ(u.Count(CmdFlashErase, 1), 0u);
+    ASSERT_EQ(u.rig.dialogs.questions.size(), 1u);
+    const std::string& question = u.rig.dialogs.questions[0].text;
+    for (const char* part :
+         {"Device1 (disk 0: Sim Mirror Dock, firmware 140403", "40960 bytes, Chksum:"}) {
+        EXPECT_NE(question.find(part), std::string::npos) << part << " in " << question;
+    }
 
     EXPECT_EQ(u.rig.status.history,
               (std::vector<std::string>{"4:SPI = 12, BIN = 12", "4:SPI Erase OK",
                                         "4:SPI Program OK", "4:SPI Verify OK"}));
     EXPECT_EQ(u.view.label, "Firmware Update...");
-    EXPECT_EQ(u.view.maximum, 810u);
+    // The bar ends full.
+    EXPECT_EQ(u.view.maximum, 664u);
     EXPECT_EQ(u.view.positions, (std::vector<std::uint32_t>{0, 24, 344, 664}));
     EXPECT_EQ(u.view.captions,
               (std::vector<std::string>{"Process 1 / 3", "Process 2 / 3", "Process 3 / 3"}));
@@ -163,7 +175,8 @@ TEST(FirmwareUpgrade, AnImageOfOddSizeIsPaddedWithErasedBytes) {
     EXPECT_TRUE(std::all_of(flash.begin() + 1000, flash.begin() + 1024,
                             [](std::uint8_t b) { return b == 0xFF; }));
     EXPECT_EQ(u.Count(CmdFlashProgram), 8u);
-    EXPECT_EQ(u.Count(CmdFlashRead), 8u);
+    EXPECT_EQ(u.Count(CmdFlashRead), 2u + 8u);
+    EXPECT_EQ(u.view.positions.back(), u.view.maximum);
 }
 
 TEST(FirmwareUpgrade, RefusalsComeBeforeAnyFlashCommand) {
@@ -196,6 +209,162 @@ TEST(FirmwareUpgrade, RefusalsComeBeforeAnyFlashCommand) {
         EXPECT_EQ(u.rig.state.flags.MaintenanceBusy.load(), 0);
         EXPECT_EQ(u.rig.state.flags.flashTargetIndex.load(), kNoFlashTarget);
         EXPECT_EQ(u.view.boxes, (std::vector<bool>{false, true}));
+    }
+}
+
+// Whatever happened since the image was loaded (another enclosure chosen, a
+// discovery running, another program at the enclosure, the user saying no),
+// the upgrade checks again and writes nothing when a check fails.
+TEST(FirmwareUpgrade, ChecksRunAgainstTheTargetWhenTheUpgradeStarts) {
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> image;
+        std::function<void(UpgradeRig&)> meanwhile;
+        std::string text;
+        std::string caption;  // empty: no message box
+    };
+    auto spoiledGuid = MakeImage(4096);
+    spoiledGuid[140] ^= 0x01;
+    const Case cases[] = {
+        // Loaded for the second-pair enclosure, which has no family check.
+        {"family of another product",
+         MakeImage(4096, 0x12, 0x14040310, 0x27, 0x60),
+         {},
+         "The firmware is not for this product.\nPlease check it.",
+         "Error"},
+        {"GUID",
+         spoiledGuid,
+         {},
+         "Threr are GUID error in the firmware file.\nPlease check it.",
+         "Error"},
+        {"discovery running", MakeImage(4096),
+         [](UpgradeRig& u) { u.rig.state.devices.DetectionRunning.store(1); },
+         FirmwareUpgrade::kDetectingText, "Message"},
+        {"discovery not yet applied", MakeImage(4096),
+         [](UpgradeRig& u) { u.rig.state.devices.DetectDone.store(1); },
+         FirmwareUpgrade::kDetectingText, "Message"},
+        {"in use by another program", MakeImage(4096),
+         [](UpgradeRig& u) { u.rig.state.devices.table.entries[0] |= kEnclosureInUse; },
+         FirmwareUpgrade::kInUseText, "Message"},
+        {"the user says no", MakeImage(4096), [](UpgradeRig& u) { u.rig.dialogs.answer = false; },
+         "Cancelled.", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpgradeRig u;
+        u.Load(c.image);
+        if (c.meanwhile) {
+            c.meanwhile(u);
+        }
+        const UpgradeResult result = u.Upgrade(0);
+        EXPECT_EQ(result.outcome, UpgradeOutcome::NotStarted);
+        EXPECT_EQ(result.text, c.text);
+        if (c.caption.empty()) {
+            EXPECT_TRUE(u.rig.dialogs.boxes.empty());
+        } else {
+            ASSERT_EQ(u.rig.dialogs.boxes.size(), 1u);
+            EXPECT_EQ(u.rig.dialogs.boxes[0].text, c.text);
+            EXPECT_EQ(u.rig.dialogs.boxes[0].caption, c.caption);
+        }
+        EXPECT_EQ(u.Count(CmdFlashErase) + u.Count(CmdFlashProgram), 0u);
+        EXPECT_TRUE(u.view.shown.empty());
+        EXPECT_EQ(u.rig.state.flags.MaintenanceBusy.load(), 0);
+        EXPECT_EQ(u.rig.state.flags.flashTargetIndex.load(), kNoFlashTarget);
+    }
+}
+
+// Right before the first erase the enclosure is asked who it is: one that is
+// not the enclosure the checks saw (swapped on the same disk, say) is left
+// alone.
+TEST(FirmwareUpgrade, AnotherEnclosureAtTheDiskIsNotFlashed) {
+    struct Case {
+        const char* name;
+        std::function<void(DeviceState&)> checkedWas;
+        const char* differs;
+    };
+    const Case cases[] = {
+        {"name", [](DeviceState& d) { d.blocks[0][kBlockNameOffset + 1] ^= 0x20; },
+         "(name changed)"},
+        {"firmware", [](DeviceState& d) { d.blocks[0][kBlockFirmwareOffset + 3] ^= 0x01; },
+         "(firmware changed)"},
+        {"a drive", [](DeviceState& d) { d.records[0].hdd2Serial[0] ^= 0x01; },
+         "(drive serials changed)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        UpgradeRig u;
+        u.Load(MakeImage(4096));
+        c.checkedWas(u.rig.state.devices);
+        const UpgradeResult result = u.Upgrade(0);
+        EXPECT_EQ(result.outcome, UpgradeOutcome::NotStarted);
+        EXPECT_NE(result.text.find(c.differs), std::string::npos) << result.text;
+        EXPECT_NE(result.text.find("nothing was written"), std::string::npos);
+        EXPECT_EQ(u.Count(CmdFlashErase) + u.Count(CmdFlashProgram) + u.Count(CmdFlashRead), 0u);
+    }
+}
+
+// A flash smaller than the range the erase covers would be erased whole and
+// then fail past its end, leaving nothing the controller can start from.
+TEST(FirmwareUpgrade, AFlashThatEndsBeforeTheEraseRangeIsNotErased) {
+    sim::Scenario s = sim::DefaultScenario();
+    s.enclosures[0].controller.flashSize = 64 * 1024;
+    UpgradeRig u({}, s);
+    u.Load(MakeImage(64 * 1024));  // the whole chip: the erase would cover 72 KiB
+    const auto before = u.Flash();
+    const UpgradeResult result = u.Upgrade(0);
+    EXPECT_EQ(result.outcome, UpgradeOutcome::NotStarted);
+    EXPECT_EQ(result.text,
+              "The SPI flash cannot be read at address 11F80, which the erase would cover; "
+              "nothing was erased.");
+    EXPECT_EQ(u.Count(CmdFlashErase) + u.Count(CmdFlashProgram), 0u);
+    EXPECT_EQ(u.Flash(), before);
+
+    // The same image on a chip that holds the whole range goes through.
+    UpgradeRig big;
+    big.Load(MakeImage(64 * 1024));
+    EXPECT_EQ(big.Upgrade(0).outcome, UpgradeOutcome::Completed);
+}
+
+// `raidcli firmware check` runs Check: whatever it accepts an upgrade starts
+// on, and what it refuses the upgrade refuses with the same reason.
+TEST(FirmwareUpgrade, CheckGivesTheVerdictOfTheUpgrade) {
+    auto spoiledSignature = MakeImage(4096);
+    spoiledSignature[128] = 'X';
+    struct Case {
+        std::vector<std::uint8_t> image;
+        std::array<bool, 2> accepted;  // on the first-pair and the second-pair enclosure
+    };
+    const std::vector<Case> cases = {
+        {MakeImage(4096), {true, true}},
+        {MakeImage(4096, 0x13), {false, true}},                          // type: first pair only
+        {MakeImage(4096, 0x12, 0x14040310, 0x27, 0x60), {false, true}},  // family
+        {MakeImage(4096, 0x12, 0x13122500, 0x27, 0x60), {true, true}},   // old stamp
+        {MakeImage(0x800000), {false, false}},  // the erase would pass 8 MiB
+        {spoiledSignature, {false, false}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        for (std::size_t device : {0u, 1u}) {
+            SCOPED_TRACE("image " + std::to_string(i) + ", device " + std::to_string(device));
+            const auto& image = cases[i].image;
+            UpgradeRig checked;
+            checked.Load(image);
+            const UpgradeResult verdict = checked.rig.engine.CheckUpgrade(device);
+            EXPECT_EQ(verdict.outcome == UpgradeOutcome::Accepted, cases[i].accepted[device]);
+            EXPECT_EQ(checked.Count(CmdFlashErase) + checked.Count(CmdFlashProgram), 0u);
+            EXPECT_TRUE(checked.rig.dialogs.questions.empty());
+            EXPECT_EQ(checked.rig.state.flags.MaintenanceBusy.load(), 0);
+
+            UpgradeRig upgraded;
+            upgraded.Load(image);
+            const UpgradeResult result = upgraded.Upgrade(device);
+            if (verdict.outcome == UpgradeOutcome::Accepted) {
+                EXPECT_EQ(result.outcome, UpgradeOutcome::Completed);
+            } else {
+                EXPECT_EQ(verdict.outcome, UpgradeOutcome::NotStarted);
+                EXPECT_EQ(result.outcome, UpgradeOutcome::NotStarted);
+                EXPECT_EQ(result.text, verdict.text);
+            }
+        }
     }
 }
 

@@ -31,6 +31,16 @@ void QtDialogs::MessageBox(const std::string& text, const std::string& caption, 
     box->show();
 }
 
+bool QtDialogs::Ask(const std::string& question, const std::string& caption) {
+    // Modal and waited for: what follows the answer cannot be undone. No is
+    // the default, so that Enter alone starts nothing.
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(caption),
+                    QString::fromStdString(question), QMessageBox::Yes | QMessageBox::No,
+                    parent_.data());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtFileChooser::ChooseFileToOpen(QWidget* parent, const QString& filter,
                                      std::function<void(std::optional<QString>)> done) {
     ChooseFileToOpenIn(parent, QString(), filter, std::move(done));

@@ -18,6 +18,7 @@ class QtDialogs final : public Dialogs {
   public:
     void SetParent(QWidget* parent) { parent_ = parent; }
     void MessageBox(const std::string& text, const std::string& caption, DialogIcon icon) override;
+    bool Ask(const std::string& question, const std::string& caption) override;
 
     // The caption of a box that was given none (the platform's default).
     static constexpr const char* kDefaultCaption = "Error";

@@ -57,8 +57,12 @@ void UpgradePage::OpenDialog1CanClose(const QString& path) {
         edit9_->setText(path);
     }
     auto file = MakeDiskImageFile();
-    engine_.LoadFirmware(path.toStdString(), *file,
-                         static_cast<std::size_t>(std::max(0, selectedDevice_())));
+    const bool loaded = engine_.LoadFirmware(
+        path.toStdString(), *file, static_cast<std::size_t>(std::max(0, selectedDevice_())));
+    // A refused file is not loaded: its path must not stay as if it were.
+    if (!loaded && edit9_ != nullptr) {
+        edit9_->clear();
+    }
 }
 
 void UpgradePage::Image2_UpgradeClick() {

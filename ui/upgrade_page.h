@@ -53,7 +53,8 @@ class UpgradePage final : public QObject, public UpgradeView {
     void ShowProgress(bool visible) override;
     void SetProgressTimer(bool running) override;
 
-    static constexpr const char* kFilter = "Binary code (*.bin);;All files (*.*)";
+    // "*" rather than "*.*": an image file need not have a dot in its name.
+    static constexpr const char* kFilter = "Binary code (*.bin);;All files (*)";
 
   private:
     QWidget* page_;

@@ -20,7 +20,13 @@ class RecordingDialogs final : public Dialogs {
     void MessageBox(const std::string& text, const std::string& caption, DialogIcon) override {
         boxes.push_back({text, caption});
     }
+    bool Ask(const std::string& question, const std::string& caption) override {
+        questions.push_back({question, caption});
+        return answer;
+    }
     std::vector<RecordedBox> boxes;
+    std::vector<RecordedBox> questions;
+    bool answer = true;
 };
 
 class RecordingStatus final : public StatusSink {
