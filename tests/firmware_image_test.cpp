@@ -1,6 +1,7 @@
 #include "maintenance/firmware_image.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -294,6 +295,24 @@ TEST(FirmwareImageLoad, ReadsARealFileByteForByte) {
 
     EXPECT_FALSE(loader.Load(*file, Device(0x14040310, 0x62, 0x18), path.string()));
     EXPECT_EQ(loader.dialogs.boxes.back().text, "Fail to open firmware file");
+}
+
+// Opening a FIFO waits for a writer that never comes, and a device or a
+// folder is no image: only regular files are read.
+TEST(FirmwareImageLoad, OnlyARegularFileIsRead) {
+    const auto fifo =
+        std::filesystem::temp_directory_path() / ("fw-fifo-" + std::to_string(::getpid()));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo.string(), std::string("/dev/zero"),
+                                    std::filesystem::temp_directory_path().string()}) {
+        SCOPED_TRACE(path);
+        auto file = MakeDiskImageFile();
+        Loader loader;
+        EXPECT_FALSE(loader.Load(*file, Device(0x14040310, 0x62, 0x18), path));
+        ASSERT_FALSE(loader.dialogs.boxes.empty());
+        EXPECT_EQ(loader.dialogs.boxes.back().text, kNotRegularText);
+    }
+    std::filesystem::remove(fifo);
 }
 
 }  // namespace

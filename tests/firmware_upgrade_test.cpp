@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -271,6 +273,31 @@ TEST(FirmwareUpgrade, ChecksRunAgainstTheTargetWhenTheUpgradeStarts) {
         EXPECT_EQ(u.rig.state.flags.MaintenanceBusy.load(), 0);
         EXPECT_EQ(u.rig.state.flags.flashTargetIndex.load(), kNoFlashTarget);
     }
+}
+
+// The product check reads the tables a discovery writes on its own thread: a
+// file chosen meanwhile is refused (no image, no half-checked one) rather
+// than checked against a table being rewritten.
+TEST(FirmwareUpgrade, ALoadDuringADiscoveryIsRefused) {
+    UpgradeRig u;
+    const auto path = std::filesystem::path(u.rig.logFolder) / "fw.bin";
+    const auto bytes = MakeImage(4096, 0x12, 0x14040310, 0x27, 0x60);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    std::fclose(f);
+    u.rig.state.devices.DetectionRunning.store(1);
+    auto file = MakeDiskImageFile();
+    EXPECT_FALSE(u.rig.engine.LoadFirmware(path.string(), *file, 0));
+    EXPECT_FALSE(u.rig.state.maintenance.image.Loaded());
+    ASSERT_EQ(u.rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(u.rig.dialogs.boxes[0].text, FirmwareUpgrade::kDetectingText);
+
+    // Once it is over, the same file is checked against the enclosure.
+    u.rig.state.devices.DetectionRunning.store(0);
+    EXPECT_FALSE(u.rig.engine.LoadFirmware(path.string(), *file, 0));
+    EXPECT_EQ(u.rig.dialogs.boxes.back().text,
+              "The firmware is not for this product.\nPlease check it.");
 }
 
 // Right before the first erase the enclosure is asked who it is: one that is

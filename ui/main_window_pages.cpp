@@ -160,10 +160,12 @@ void MainWindow::BuildUpgradePage(QWidget* page) {
     new PictureButton("Image2_Upgrade", page, QRect(366, 300, 92, 30), Picture("button_upgrade"));
 
     // The progress box, shown only while an upgrade runs; its title is the
-    // panel's caption ("Process 1 / 3").
+    // panel's caption ("Process 1 / 3"). It takes the place of the two lines
+    // about the latest firmware (hidden meanwhile), below the warning, which
+    // must stay readable while the flash is rewritten.
     auto* progress = new QGroupBox(page);
     progress->setObjectName("Panel1");
-    progress->setGeometry(60, 120, 346, 96);
+    progress->setGeometry(8, 236, 350, 96);
     MakeLabel(progress, "Label12", QString(), QRect(12, 28, 320, 18));
     auto* bar1 = new QProgressBar(progress);
     bar1->setObjectName("ProgressBar1");

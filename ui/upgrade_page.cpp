@@ -108,6 +108,11 @@ void UpgradePage::SetProcessCaption(const std::string& text) {
 }
 
 void UpgradePage::ShowProgress(bool visible) {
+    for (const char* name : {"Label59", "Label60"}) {
+        if (auto* line = page_->findChild<QLabel*>(name)) {
+            line->setVisible(!visible);
+        }
+    }
     if (panel1_ != nullptr) {
         panel1_->setVisible(visible);
         if (visible) {

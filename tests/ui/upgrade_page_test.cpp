@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTimer>
@@ -48,7 +49,8 @@ class UpgradePageTest : public QObject {
         Click(rig, "Image2_Load");
 
         QCOMPARE(rig.files.filters.size(), std::size_t{1});
-        QCOMPARE(rig.files.filters[0], QString("Binary code (*.bin);;All files (*.*)"));
+        // "All files" shows files without a dot in their name too.
+        QCOMPARE(rig.files.filters[0], QString("Binary code (*.bin);;All files (*)"));
         QCOMPARE(rig.Find<QLineEdit>("Edit9")->text(), path);
         QCOMPARE(rig.window.statusPanels().PanelText(4), "File:" + path);
         QVERIFY(rig.window.statusPanels().PanelText(0).startsWith("Chksum:"));
@@ -82,6 +84,7 @@ class UpgradePageTest : public QObject {
 
         int pumps = 0;
         bool sawBusyControls = false;
+        bool warningReadable = false;
         bool closeRefused = false;
         int highestBar = 0;
         QStringList captions;
@@ -89,13 +92,27 @@ class UpgradePageTest : public QObject {
             QCoreApplication::processEvents();
             ++pumps;
             highestBar = std::max(highestBar, bar->value());
-            if (!captions.contains(panel1->title())) {
+            if (panel1->isVisibleTo(&rig.window) && !captions.contains(panel1->title())) {
                 captions << panel1->title();
             }
             if (pumps == 200) {
                 sawBusyControls = panel1->isVisibleTo(&rig.window) && !box1->isEnabled() &&
                                   timer1->isActive() && rig.Text("Label12") == "Firmware Update...";
                 closeRefused = !rig.window.close();
+                // The progress box leaves the warning and the file field
+                // uncovered, and its own texts fit it in the real font.
+                const QRect box = panel1->geometry();
+                warningReadable = !box.intersects(rig.Find<QWidget>("Panel2")->geometry()) &&
+                                  !box.intersects(rig.Find<QWidget>("Edit9")->geometry()) &&
+                                  rig.Find<QWidget>("Label55")->isVisibleTo(&rig.window) &&
+                                  !rig.Find<QWidget>("Label59")->isVisibleTo(&rig.window);
+                auto* label12 = rig.Find<QLabel>("Label12");
+                warningReadable =
+                    warningReadable &&
+                    label12->fontMetrics().horizontalAdvance(label12->text()) <= label12->width() &&
+                    panel1->fontMetrics().horizontalAdvance(panel1->title()) + 16 < box.width() &&
+                    label12->geometry().bottom() < bar->geometry().top() &&
+                    bar->geometry().bottom() < box.height();
                 // A second load or upgrade click is ignored meanwhile.
                 Click(rig, "Image2_Load");
                 Click(rig, "Image2_Upgrade");
@@ -104,11 +121,21 @@ class UpgradePageTest : public QObject {
         Click(rig, "Image2_Upgrade");
 
         QVERIFY(sawBusyControls);
+        QVERIFY(warningReadable);
         QVERIFY(closeRefused);
+        QVERIFY(rig.Find<QWidget>("Label59")->isVisibleTo(&rig.window));
+        // It asked first, naming the enclosure and the file.
+        QCOMPARE(rig.dialogs.questions.size(), std::size_t{1});
+        const std::string& question = rig.dialogs.questions[0].text;
+        QVERIFY2(question.find("Device1 (disk 0: Sim Mirror Dock") != std::string::npos &&
+                     question.find("firmware.bin (8192 bytes, Chksum:") != std::string::npos,
+                 question.c_str());
         QCOMPARE(rig.files.filters.size(), std::size_t{1});
         QCOMPARE(captions, (QStringList{"Process 1 / 3", "Process 2 / 3", "Process 3 / 3"}));
         QVERIFY(highestBar > 0);  // Timer1 moved the bar while it ran
-        QCOMPARE(bar->maximum(), 256 + 4 + 30);
+        // The bar counts the commands actually sent, and ends full.
+        QCOMPARE(bar->maximum(), 8 + 2 * 64);
+        QCOMPARE(bar->value(), bar->maximum());
         QVERIFY(!panel1->isVisibleTo(&rig.window));
         QVERIFY(!timer1->isActive());
         QVERIFY(box1->isEnabled());
@@ -124,6 +151,51 @@ class UpgradePageTest : public QObject {
             flash.assign(c.flash().contents().begin(), c.flash().contents().begin() + 8192);
         });
         QVERIFY(flash == bytes);
+    }
+
+    void aRefusedFileLeavesNoPathBehind() {
+        WindowRig rig;
+        rig.StartUp();
+        QVERIFY(rig.window.OpenPage(raid::ui::kPageUpgrade));
+        QTemporaryDir dir;
+        auto bytes = raid::testing::MakeImage(4096);
+        bytes[132] ^= 0xFF;  // GUID
+        rig.files.answers.push_back(WriteImage(dir, bytes));
+        Click(rig, "Image2_Load");
+        QVERIFY(!rig.state.maintenance.image.Loaded());
+        QCOMPARE(rig.Find<QLineEdit>("Edit9")->text(), QString());
+    }
+
+    // An image loaded for the second-pair enclosure (no family check) is
+    // checked again when the upgrade starts on the first-pair one; and a No
+    // to the question writes nothing.
+    void theUpgradeChecksTheEnclosureChosenNow() {
+        WindowRig rig;
+        rig.StartUp();
+        QVERIFY(rig.window.OpenPage(raid::ui::kPageUpgrade));
+        Click(rig, "Image2_D2");
+        QTemporaryDir dir;
+        rig.files.answers.push_back(
+            WriteImage(dir, raid::testing::MakeImage(4096, 0x12, 0x14040310, 0x27, 0x60)));
+        Click(rig, "Image2_Load");
+        QVERIFY(rig.state.maintenance.image.Loaded());
+        Click(rig, "Image2_D1");
+        rig.sim.SetRecording(true);
+        Click(rig, "Image2_Upgrade");
+        QCOMPARE(rig.dialogs.boxes.size(), std::size_t{1});
+        QCOMPARE(rig.dialogs.boxes[0].text,
+                 std::string("The firmware is not for this product.\nPlease check it."));
+        QVERIFY(rig.dialogs.questions.empty());
+
+        rig.dialogs.boxes.clear();
+        Click(rig, "Image2_D2");
+        rig.dialogs.answer = false;
+        Click(rig, "Image2_Upgrade");
+        QCOMPARE(rig.dialogs.questions.size(), std::size_t{1});
+        QVERIFY(rig.dialogs.boxes.empty());
+        QVERIFY(rig.sim.Commands(0).empty());
+        QVERIFY(rig.sim.Commands(1).empty());
+        QCOMPARE(rig.state.flags.MaintenanceBusy.load(), 0);
     }
 };
 
