@@ -188,13 +188,18 @@ def main():
             problems.append(f"exit {run.returncode}, expected {status}")
         problems += [f"stdout lacks {t!r}" for t in out_texts if t not in run.stdout]
         problems += [f"stderr lacks {t!r}" for t in err_texts if t not in run.stderr]
-        if problems:
-            failed += 1
-            print(f"FAIL {name}: " + "; ".join(problems))
-            print("--- stdout\n" + run.stdout + "--- stderr\n" + run.stderr)
-        else:
-            print(f"ok   {name}")
+        failed += report(name, problems, run.stdout, run.stderr)
     return 1 if failed else 0
+
+
+def report(name, problems, out, err):
+    """Prints one case's outcome; 1 when it failed."""
+    if problems:
+        print(f"FAIL {name}: " + "; ".join(problems))
+        print("--- stdout\n" + out + "--- stderr\n" + err)
+        return 1
+    print(f"ok   {name}")
+    return 0
 
 
 PHASES = ("Process 1 / 3", "Process 2 / 3", "Process 3 / 3")
@@ -325,12 +330,7 @@ def two_process_cases(raidcli, env, scenario_of, firmware, image_bytes):
             problems.append(f"flashed: A {a_flashed}, B {b_flashed}")
         if target == "A" and "Device1 (disk 0) is in use by another program." not in run.stderr:
             problems.append("stderr does not say A is in use")
-        if problems:
-            failed += 1
-            print(f"FAIL {name}: " + "; ".join(problems))
-            print("--- stdout\n" + run.stdout + "--- stderr\n" + run.stderr)
-        else:
-            print(f"ok   {name}")
+        failed += report(name, problems, run.stdout, run.stderr)
     held.close()
     return failed
 
