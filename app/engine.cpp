@@ -28,6 +28,8 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
     : state_(state),
       services_(services),
       frontEnd_(frontEnd),
+      alarms_(services.mail, state.devices,
+              [this](const NotificationAlarm& alarm) { frontEnd_.NotificationRaised(alarm); }),
       queue_(std::move(notifyMain)),
       channel_(services.transport, services.clock),
       panels_(services.status),
@@ -83,20 +85,19 @@ Engine::Engine(AppState& state, EngineServices services, FrontEnd& frontEnd,
                   .readSmartData = [this] { ReadSmart(kSmartReadData); },
                   .pollDone = [this] { frontEnd_.PollDone(); },
               }),
-      followUp_(
-          state, discovery_, services.facts, services.clock, services.status, frontEnd,
-          DeviceChangeFollowUp::Hooks{
-              .wakeDetection = [this] { detectWake_.Notify(); },
-              .recordDeviceSetChange =
-                  [this] { RecordDeviceSetChange(state_.log, state_.devices, services_.mail); },
-              .request = [this](std::uint8_t bits) { Request(bits); },
-              .setPollTimers =
-                  [this](bool on) {
-                      timer2Enabled_ = on;
-                      timer3Enabled_ = on;
-                  },
-              .setSmartTimer = [this](bool on) { timer3Enabled_ = on; },
-          }) {
+      followUp_(state, discovery_, services.facts, services.clock, services.status, frontEnd,
+                DeviceChangeFollowUp::Hooks{
+                    .wakeDetection = [this] { detectWake_.Notify(); },
+                    .recordDeviceSetChange =
+                        [this] { RecordDeviceSetChange(state_.log, state_.devices, alarms_); },
+                    .request = [this](std::uint8_t bits) { Request(bits); },
+                    .setPollTimers =
+                        [this](bool on) {
+                            timer2Enabled_ = on;
+                            timer3Enabled_ = on;
+                        },
+                    .setSmartTimer = [this](bool on) { timer3Enabled_ = on; },
+                }) {
     channel_.SetTargetResolver([this] {
         const DeviceState& dev = state_.devices;
         if (dev.DetectionRunning.load()) {
@@ -383,7 +384,7 @@ EventLogServices Engine::LogServices() {
         .devices = state_.devices,
         .flags = state_.flags,
         .clock = services_.clock,
-        .mail = services_.mail,
+        .mail = alarms_,
         .requestSmartThresholds = [this] { Request(ReqSmartThresholds); },
         .reportError =
             [this](const std::string& error) { services_.status.SetPanel(kPanelErrors, error); },

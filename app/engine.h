@@ -11,6 +11,7 @@
 #include "app/device_change_follow_up.h"
 #include "app/front_end.h"
 #include "app/main_thread_queue.h"
+#include "app/notification_alarm.h"
 #include "app/wakeup.h"
 #include "device/clock.h"
 #include "device/command_channel.h"
@@ -152,6 +153,8 @@ class Engine {
     AppState& state_;
     EngineServices services_;
     FrontEnd& frontEnd_;
+    // The mail sink the event log asks: it raises the front end's alarm too.
+    AlarmingMailSink alarms_;
     MainThreadQueue queue_;
     CommandChannel channel_;
     LastPanelText panels_;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/notification_alarm.h"
+
 namespace raid {
 
 // What the engine asks of the window (or of the command line). Everything is
@@ -36,6 +38,9 @@ class FrontEnd {
     virtual void SetMailStatus(int /*panel*/, const std::string& /*text*/) {}
     // A notification mail could not be sent, waits or was given up.
     virtual void MailProblem(const std::string& /*text*/) {}
+    // A notification was asked for (a mail, whether or not mail is set up):
+    // the front end raises its own alarm too.
+    virtual void NotificationRaised(const NotificationAlarm& /*alarm*/) {}
 };
 
 }  // namespace raid

@@ -31,6 +31,11 @@ struct PollState {
     bool switchingDevice = false;
     // When each slot last answered a whole status poll (wall seconds, 0: never).
     std::array<std::int64_t, 2> lastPollSuccessAt{};
+    // What the enclosure answered the last queued command: 0 taken, another
+    // value its refusal (or a local failure code); kNoSettingSent until one
+    // has been sent.
+    static constexpr int kNoSettingSent = -1;
+    std::atomic<int> lastSettingStatus{kNoSettingSent};
 };
 
 }  // namespace raid

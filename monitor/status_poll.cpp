@@ -299,7 +299,9 @@ void StatusPoller::ApplyQueuedSetting() {
     }
     clock_.SleepMs(kCommandPauseMs);
     ReplySector reply{};
-    if (channel_.SendCommand(code, reply) != kStatusOk) {
+    const CommandStatus status = channel_.SendCommand(code, reply);
+    poll_.lastSettingStatus.store(status);
+    if (status != kStatusOk) {
         return;
     }
     std::string line = SettingsLine(code, channel_.QueuedArgs());

@@ -42,7 +42,10 @@ std::string VolumeListText(const std::vector<VolumeRecord>& volumes, std::uint8_
 
 std::string DeviceText(const ControllerBlock& block, const std::vector<VolumeRecord>& volumes,
                        std::uint8_t disk) {
-    return BlockNameText(block) + " [" + VolumeListText(volumes, disk) + "]";
+    // Without a known mount point the empty brackets would only end the
+    // window's title in " []".
+    const std::string list = VolumeListText(volumes, disk);
+    return list.empty() ? BlockNameText(block) : BlockNameText(block) + " [" + list + "]";
 }
 
 std::string DeviceLabelText(const std::string& versionText, const std::string& serial) {

@@ -18,7 +18,8 @@ bool EnvPanelSupportedFor(const std::string& versionText, bool envRefresh);
 // that lie on it, by mount point (or letter when a volume has none).
 std::string VolumeListText(const std::vector<VolumeRecord>& volumes, std::uint8_t disk);
 
-// "<enclosure name> [<volumes>]": a device's hint and its part of the caption.
+// "<enclosure name> [<volumes>]", or the name alone when no volume is known:
+// a device's hint and its part of the caption.
 std::string DeviceText(const ControllerBlock& block, const std::vector<VolumeRecord>& volumes,
                        std::uint8_t disk);
 

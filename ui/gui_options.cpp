@@ -36,9 +36,22 @@ GuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
     GuiOptions options;
     bool afterGiven = false;
     bool pageGiven = false;
-    for (const std::string& arg : args) {
+    std::size_t autostartArgs = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         std::string value;
-        if (arg == "--simulate") {
+        if (arg == "--autostart" || TakeValue(arg, "--autostart", value)) {
+            autostartArgs = 1;
+            if (arg == "--autostart" && i + 1 < args.size()) {
+                value = args[++i];
+                autostartArgs = 2;
+            }
+            if (value != "on" && value != "off") {
+                options.error = "--autostart needs on or off";
+                return options;
+            }
+            options.autostart = value == "on";
+        } else if (arg == "--simulate") {
             options.simulate = true;
         } else if (TakeValue(arg, "--simulate", value)) {
             if (value.empty()) {
@@ -81,6 +94,9 @@ GuiOptions ParseGuiOptions(const std::vector<std::string>& args) {
     }
     if (pageGiven && options.screenshotFile.empty()) {
         options.error = "--page= goes with --screenshot=";
+    }
+    if (options.autostart && args.size() != autostartArgs) {
+        options.error = "--autostart goes alone";
     }
     return options;
 }

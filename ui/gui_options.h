@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ struct GuiOptions {
     // The page the screenshot shows (a Notebook1 page number); the status page
     // unless --page= names another.
     int screenshotPage = 0;
+    // --autostart on|off: switch start at login and end, without a window.
+    std::optional<bool> autostart;
     std::string error;  // set when the arguments are not understood
 };
 
@@ -28,7 +31,10 @@ int PageNumberOfName(const std::string& name);
 inline constexpr const char* kGuiUsage =
     "usage: raidgui [--simulate[=scenario.json]]\n"
     "               [--screenshot=FILE.png [--after=SECONDS] [--page=PAGE]]\n"
+    "       raidgui --autostart on|off\n"
     "       raidgui --help | --version\n"
-    "  PAGE: status (default), setup, upgrade, email, about or smart\n";
+    "  PAGE: status (default), setup, upgrade, email, about or smart\n"
+    "  --autostart on|off: start the window at login or not (an entry in\n"
+    "                      ~/.config/autostart), then end\n";
 
 }  // namespace raid::ui

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -39,9 +40,12 @@ LogViewer::LogViewer(AppState& state, Dialogs& dialogs, FileChooser& files, QWid
     memo1_->setReadOnly(true);
     memo1_->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QFont bold = memo1_->font();
-    bold.setBold(true);
-    memo1_->setFont(bold);
+    // The log's rulers and columns line up only in a fixed-width font.
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setStyleHint(QFont::Monospace);
+    fixed.setFixedPitch(true);
+    fixed.setBold(true);
+    memo1_->setFont(fixed);
 
     button1_ = new QPushButton("Real Time Log", this);
     button1_->setObjectName("Button1");

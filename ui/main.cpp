@@ -15,6 +15,8 @@
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "device/device_changes.h"
+#include "ui/desktop/autostart.h"
+#include "ui/desktop/instance_activation.h"
 #include "ui/event_loop_clock.h"
 #include "ui/guarded_application.h"
 #include "ui/gui_options.h"
@@ -36,6 +38,27 @@ std::unique_ptr<raid::DeviceChanges> WatchHostDeviceChanges() {
 #endif
 }
 
+// raidgui --autostart on|off: the entry is written or removed, and the
+// program ends without a window.
+int SwitchAutostart(int argc, char** argv) {
+    const raid::ui::GuiOptions options =
+        raid::ui::ParseGuiOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.error.empty() || !options.autostart) {
+        std::fprintf(stderr, "raidgui: %s\n%s",
+                     options.error.empty() ? "--autostart needs on or off" : options.error.c_str(),
+                     raid::ui::kGuiUsage);
+        return 2;
+    }
+    const std::string location = raid::ui::HostAutostartLocation();
+    std::string error;
+    if (!raid::ui::SetAutostart(location, *options.autostart, raid::ui::ThisProgram(), error)) {
+        std::fprintf(stderr, "raidgui: start at login: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("Start at login: %s (%s)\n", *options.autostart ? "on" : "off", location.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +72,9 @@ int main(int argc, char** argv) {
         if (arg == "--help") {
             std::fputs(raid::ui::kGuiUsage, stdout);
             return 0;
+        }
+        if (arg.starts_with("--autostart")) {
+            return SwitchAutostart(argc, argv);
         }
     }
     raid::ui::BlockStopSignals();
@@ -75,17 +101,24 @@ int main(int argc, char** argv) {
     // starting while it runs.
     raid::ui::InstanceLock lock;
     std::optional<QTemporaryDir> screenshotLogs;
+    const std::string lockPath = raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR"));
+    bool activation = false;
     if (options.screenshotFile.empty()) {
         std::string lockError;
-        switch (
-            lock.Acquire(raid::ui::RuntimeLockPath(std::getenv("XDG_RUNTIME_DIR")), lockError)) {
+        switch (lock.Acquire(lockPath, lockError)) {
             case raid::ui::InstanceLock::Outcome::HeldElsewhere:
-                return 0;  // a second start ends at once, before anything is shown
+                // A second start brings the running window to the front and
+                // ends, before anything is shown.
+                if (!raid::ui::AskRunningWindowToShow(raid::ui::ActivationSocketPath(lockPath))) {
+                    std::fprintf(stderr, "raidgui: a window is running but did not answer\n");
+                }
+                return 0;
             case raid::ui::InstanceLock::Outcome::Failed:
                 std::fprintf(stderr, "raidgui: running without the single-instance guard: %s\n",
                              lockError.c_str());
                 break;
             case raid::ui::InstanceLock::Outcome::Acquired:
+                activation = true;
                 break;
         }
     } else {
@@ -132,8 +165,21 @@ int main(int argc, char** argv) {
                          }
                      });
 #endif
-    raid::ui::WatchStopSignals(&window, [&window] { window.close(); });
+    raid::ui::WatchStopSignals(&window, [&window] { window.Quit(); });
+    if (activation) {
+        auto* server = new raid::ui::ActivationServer(&window);
+        QObject::connect(server, &raid::ui::ActivationServer::showRequested, &window,
+                         [&window] { window.ShowToFront(); });
+        QString error;
+        if (!server->Listen(raid::ui::ActivationSocketPath(lockPath), error)) {
+            std::fprintf(stderr, "raidgui: a second start cannot bring this window forward: %s\n",
+                         qPrintable(error));
+        }
+    }
     runtime.Start();
+    if (options.screenshotFile.empty()) {
+        window.tray().ShowInPanel();
+    }
     if (!options.simulate) {
         const std::string problem = raid::PermissionProblem(*made.platform.transport);
         if (!problem.empty()) {

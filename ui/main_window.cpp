@@ -8,6 +8,8 @@
 
 #include "app/engine.h"
 #include "sysinfo/system_info.h"
+#include "ui/accessible_names.h"
+#include "ui/desktop/autostart.h"
 #include "ui/email_page.h"
 #include "ui/log_viewer.h"
 #include "ui/setup_page.h"
@@ -91,8 +93,16 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, FileChooser& files)
     staticText1_->setFont(big);
     staticText1_->raise();
 
+    tray_ = new TrayAlarm(this);
+    connect(tray_, &TrayAlarm::showRequested, this, [this] { ShowToFront(); });
+    connect(tray_, &TrayAlarm::quitRequested, this, [this] { Quit(); });
+    connect(tray_, &TrayAlarm::autostartToggled, this, [this](bool on) { AutostartToggled(on); });
+    connect(tray_, &TrayAlarm::changed, this, [this] { UpdateAlarmMark(); });
+    SetAutostartLocation(HostAutostartLocation());
+
     MakeTimers();
     FormCreate();
+    NameControls(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -100,17 +110,14 @@ MainWindow::~MainWindow() = default;
 void MainWindow::BuildFrame() {
     setFixedSize(kClientWidth, kClientHeight);
     setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    setPalette(DesignPalette());
     QFont arial("Arial");
     arial.setPixelSize(13);
     setFont(arial);
 
     const QRect full(0, 0, kClientWidth, kClientHeight - kStatusBarHeight);
     auto* background = new PictureButton("Image_Background", this, full);
-    background->setCursor(Qt::ArrowCursor);
-    background->SetPressMoves(false);
+    background->SetDecorative();
     // The two flavours' backgrounds; ApplyProductTitle copies one of them.
     new PictureButton("Image_Background_RAID", this, full, Picture("background_raid"));
     new PictureButton("Image_Background_OEM", this, full, Picture("background_oem"));
@@ -304,7 +311,9 @@ void MainWindow::RunHandOvers() {
 
 void MainWindow::SetStatusText(const std::string& text, bool visible) {
     staticText1_->setText(QString::fromStdString(text));
-    staticText1_->setVisible(visible);
+    statusTextShown_ = visible;
+    // It lies over the notebook: on another page it would cover that page.
+    staticText1_->setVisible(visible && state_.CurrentPage == kPageStatus);
 }
 
 void MainWindow::SetSlotAvailable(int slot, bool available) {
@@ -318,6 +327,20 @@ void MainWindow::SetSlotAvailable(int slot, bool available) {
     upgradePictures_[i]->setVisible(available);
 }
 
+void MainWindow::ClearStatusValues() {
+    for (const char* name :
+         {"Label18", "Label17", "Label27", "Label25", "Label51", "Label26", "Label52", "Label48"}) {
+        findChild<QLabel*>(name)->clear();
+    }
+    for (const char* name : {"Label18", "Label45", "Label46"}) {
+        SetAlarmColour(findChild<QWidget*>(name), false);
+    }
+    findChild<QWidget*>("Panel11")->hide();
+    findChild<QWidget*>("CheckBox5")->hide();
+    lastShownClass_ = kNoneShown;
+    lastShownPercent_ = kNoneShown;
+}
+
 void MainWindow::SlotUnchecked(int slot) {
     if (slot >= 0 && slot <= 1) {
         // Unticking runs the box's own handler, as a click would.
@@ -328,22 +351,20 @@ void MainWindow::SlotUnchecked(int slot) {
 void MainWindow::DevicesApplied(int count) {
     const bool any = count > 0;
     for (PageButton& b : pageButtons_) {
-        b.button->setEnabled(any);
+        // The pages that need no enclosure stay open without one: mail can
+        // be set up before the first enclosure is plugged in.
+        b.button->setEnabled(any || b.page == kPageStatus || b.page == kPageEmail ||
+                             b.page == kPageAbout);
     }
     for (const char* name : {"Image2_Load", "Image2_Upgrade"}) {
         findChild<QWidget*>(name)->setEnabled(any);
     }
+    ShowNothingMonitored(false);
     if (!any) {
         // The enclosure that was shown is gone: its drives must not stay on
         // the page as if it were still there.
-        for (const char* name : {"Label18", "Label17", "Label27", "Label25", "Label51", "Label26",
-                                 "Label52", "Label48"}) {
-            findChild<QLabel*>(name)->clear();
-        }
-        findChild<QWidget*>("Panel11")->hide();
-        findChild<QWidget*>("CheckBox5")->hide();
-        lastShownClass_ = kNoneShown;
-        lastShownPercent_ = kNoneShown;
+        ClearStatusValues();
+        UpdateHealth();
         return;
     }
     if (upgradeSlot_ >= count) {
@@ -357,6 +378,7 @@ void MainWindow::DevicesApplied(int count) {
     logButton_->show();
     RebuildDeviceList();
     ShowDevicePictures();
+    UpdateHealth();
 }
 
 void MainWindow::SetUpgradeEnabled(bool enabled) {
@@ -388,6 +410,77 @@ void MainWindow::SetSmartLabel(const std::string& text) {
     findChild<QLabel*>("Label21")->setText(QString::fromStdString(text));
 }
 
+void MainWindow::PollDone() {
+    UpdateHealth();
+}
+
+void MainWindow::NotificationRaised(const NotificationAlarm& alarm) {
+    tray_->Raise(alarm);
+}
+
+void MainWindow::UpdateHealth() {
+    const DeviceState& dev = state_.devices;
+    std::optional<ArrayHealth> worst;
+    QStringList words;
+    for (int slot = 0; slot < static_cast<int>(kMaxSlots) && slot < dev.table.count; ++slot) {
+        if (!SlotTicked(slot)) {
+            continue;
+        }
+        const ArrayHealth health =
+            HealthOf(dev.records[dev.table.Disk(static_cast<std::size_t>(slot))]);
+        worst = worst ? std::max(*worst, health) : health;
+        words << QString("Device%1 %2").arg(slot + 1).arg(HealthName(health));
+    }
+    tray_->SetHealth(worst, words.join(", "));
+}
+
+void MainWindow::UpdateAlarmMark() {
+    const QStringList& pending = tray_->pendingAlarms();
+    alarmMark_->setVisible(!pending.isEmpty());
+    if (pending.isEmpty()) {
+        return;
+    }
+    QString text = "Alarm: " + pending.last();
+    if (pending.size() > 1) {
+        text += QString(" (+%1 more)").arg(pending.size() - 1);
+    }
+    const QFontMetrics metrics(alarmMark_->font());
+    alarmMark_->setText(metrics.elidedText(text, Qt::ElideMiddle, alarmMark_->width() - 12));
+    alarmMark_->setToolTip(pending.join("\n") + "\nClick to acknowledge.");
+}
+
+void MainWindow::ShowToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::Quit() {
+    quitting_ = true;
+    close();
+    if (state_.flags.MaintenanceBusy.load()) {
+        quitting_ = false;  // refused during an upgrade; the close box hides again later
+    }
+}
+
+void MainWindow::SetAutostartLocation(const std::string& location) {
+    autostartLocation_ = location;
+    tray_->autostartAction().setChecked(AutostartEnabled(location));
+}
+
+void MainWindow::AutostartToggled(bool on) {
+    std::string error;
+    if (!SetAutostart(autostartLocation_, on, ThisProgram(), error)) {
+        dialogs_.MessageBox(
+            "Start at login could not be switched " + std::string(on ? "on" : "off") + ": " + error,
+            "Error", DialogIcon::Error);
+    }
+    tray_->autostartAction().setChecked(AutostartEnabled(autostartLocation_));
+}
+
 void MainWindow::SmartDataRead() {
     if (state_.CurrentPage == kPageSmart) {
         smartPage_->Rebuild();
@@ -397,6 +490,12 @@ void MainWindow::SmartDataRead() {
 // --- closing ---
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The user chose to keep watching from the tray: the close box hides.
+    if (!quitting_ && tray_->keepWatchingWhenClosed() && TrayAlarm::TrayShown()) {
+        hide();
+        event->ignore();
+        return;
+    }
     if (engine_ == nullptr) {
         event->accept();
         return;
@@ -433,7 +532,7 @@ bool MainWindow::QueryEndSession() {
         dialogs_.MessageBox(Engine::kUpgradeRunning, "Message", DialogIcon::Information);
         return false;
     }
-    close();
+    Quit();
     return true;
 }
 

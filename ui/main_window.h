@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include "app/app_state.h"
 #include "app/front_end.h"
 #include "device/dialogs.h"
+#include "ui/desktop/tray_alarm.h"
 #include "ui/log_viewer.h"
 #include "ui/picture_button.h"
 #include "ui/qt_dialogs.h"
@@ -50,6 +52,12 @@ inline constexpr std::uint8_t kButtonAbout = 0x20;
 // The sets a device offers: with a backup schedule, and without.
 inline constexpr std::uint8_t kButtonsWithSchedule = 55;
 inline constexpr std::uint8_t kButtonsPlain = 61;
+// The mail settings are the same for every enclosure, so the E-mail page is
+// offered with every set (the designed set of a hybrid enclosure left it
+// out, and a user with only such enclosures could never set up mail).
+constexpr std::uint8_t OfferedButtons(std::uint8_t designed) {
+    return static_cast<std::uint8_t>(designed | kButtonEmail);
+}
 inline constexpr std::uint8_t kNoneShown = 0xFF;
 
 // TForm1, the main window: the pages, the page buttons, the device slots and
@@ -85,6 +93,19 @@ class MainWindow final : public QWidget, public FrontEnd {
     void SetMailStatus(int panel, const std::string& text) override;
     void MailProblem(const std::string& text) override;
     void SmartDataRead() override;
+    void PollDone() override;
+    void NotificationRaised(const NotificationAlarm& alarm) override;
+
+    // --- the desktop ---
+    TrayAlarm& tray() { return *tray_; }
+    // Brings the window to the front: a second start, the tray's Show.
+    void ShowToFront();
+    // Ends the program, whatever the tray's choice for the close box is.
+    void Quit();
+    // Where "Start at login" writes its entry (tests point it elsewhere).
+    void SetAutostartLocation(const std::string& location);
+    // The worst state of the monitored enclosures, for the tray.
+    void UpdateHealth();
 
     // --- status presentation ---
     void ApplyProductTitle();
@@ -161,7 +182,13 @@ class MainWindow final : public QWidget, public FrontEnd {
     // A device slot's box is ticked and its slot has an enclosure.
     bool SlotTicked(int slot) const;
     bool AnySlotTicked() const;
-    bool NavigationLocked() const;
+    // Every page is locked while a firmware target is set; until the first
+    // status has been shown, all but those that need no enclosure.
+    bool PageLocked(int page) const;
+    void ClearStatusValues();
+    void ShowNothingMonitored(bool shown);
+    void UpdateAlarmMark();
+    void AutostartToggled(bool on);
 
     AppState& state_;
     Dialogs& dialogs_;
@@ -196,6 +223,13 @@ class MainWindow final : public QWidget, public FrontEnd {
     QPointer<LogViewer> viewer_;
     UpgradePage* upgradePage_ = nullptr;
     std::unique_ptr<SetupPage> setupPage_;
+
+    TrayAlarm* tray_ = nullptr;
+    QPushButton* alarmMark_ = nullptr;    // AlarmAcknowledge, on the status page
+    QLabel* nothingMonitored_ = nullptr;  // LabelNothingMonitored, on the status page
+    bool statusTextShown_ = false;        // StaticText1 as the engine wants it
+    bool quitting_ = false;
+    std::string autostartLocation_;
 };
 
 }  // namespace raid::ui

@@ -87,6 +87,29 @@ void MainWindow::BuildStatusPage(QWidget* page) {
     logButton_ = new PictureButton("Image0_Log", page, QRect(410, 296, 48, 44), Picture("log"));
     logButton_->setToolTip("Event Log");
     connect(logButton_, &PictureButton::clicked, this, [this] { Image0_LogClick(); });
+
+    // Beyond the design: what replaces the readings while neither box is
+    // ticked, in the detection text's band, and the alarm that waits to be
+    // acknowledged, in the empty StaticText10's place left of the log button.
+    nothingMonitored_ =
+        MakeLabel(page, "LabelNothingMonitored",
+                  "Nothing is being monitored: tick Device1 or Device2.", QRect(0, 268, 466, 24));
+    nothingMonitored_->setAlignment(Qt::AlignCenter);
+    nothingMonitored_->setFont(Sized(nothingMonitored_, 15, true));
+    nothingMonitored_->hide();
+    alarmMark_ = new QPushButton(page);
+    alarmMark_->setObjectName("AlarmAcknowledge");
+    alarmMark_->setGeometry(4, 296, 400, 24);
+    alarmMark_->setFlat(true);
+    QFont bold = Sized(alarmMark_, 13, true);
+    alarmMark_->setFont(bold);
+    QPalette red = alarmMark_->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        red.setColor(group, QPalette::ButtonText, QColor(0xFF, 0x00, 0x00));
+    }
+    alarmMark_->setPalette(red);
+    alarmMark_->hide();
+    connect(alarmMark_, &QPushButton::clicked, this, [this] { tray_->Acknowledge(); });
 }
 
 void MainWindow::BuildSetupPage(QWidget* page) {
@@ -102,7 +125,8 @@ void MainWindow::BuildSetupPage(QWidget* page) {
         notebook3->addWidget(sub);
     }
     QWidget* sub = notebook3->widget(1);
-    new PictureButton("Image1_Clock", sub, QRect(8, 8, 64, 64), Picture("clock"));
+    (new PictureButton("Image1_Clock", sub, QRect(8, 8, 64, 64), Picture("clock")))
+        ->SetDecorative();
     MakeLabel(sub, "Label_Backep_Period", QString(), QRect(84, 12, 374, 18));
     MakeLabel(sub, "Label_Backup_mess", QString(), QRect(84, 36, 374, 18));
     MakeRadioButton(sub, "RadioButton_10min", "Off", QRect(100, 120, 110, 20));
@@ -114,6 +138,8 @@ void MainWindow::BuildSetupPage(QWidget* page) {
     MakeLabel(sub, "Label66", "Day - ", QRect(268, 193, 40, 18));
     MakeComboBox(sub, "ComboBox2", QRect(310, 190, 52, 22));
     MakeLabel(sub, "Label67", "Hour", QRect(366, 193, 40, 18));
+    // Beyond the design: the period the user period sets, in words.
+    MakeLabel(sub, "LabelUserPeriodSet", QString(), QRect(212, 214, 246, 18));
     MakeCheckBox(sub, "CheckBox_Backup", "Schedule Backup enable", QRect(100, 226, 200, 20));
     new PictureButton("Image1_Set", sub, QRect(366, 262, 92, 30), Picture("button_set"));
     MakePanel(sub, "Panel8", QRect(84, 230, 270, 40));
@@ -175,7 +201,7 @@ void MainWindow::BuildUpgradePage(QWidget* page) {
 void MainWindow::BuildAboutPage(QWidget* page) {
     auto* logo =
         new PictureButton("Image4_Logo", page, QRect(201, 20, 64, 64), Picture("app_icon"));
-    logo->SetPressMoves(false);
+    logo->SetDecorative();
     MakeLabel(page, "Label61", QString(), QRect(8, 250, 450, 18));
     MakeLabel(page, "Label62", QString(), QRect(8, 270, 450, 18));
     QLabel* product = MakeLabel(page, "Label63", QString(), QRect(0, 110, 466, 30));

@@ -16,7 +16,7 @@ void MainWindow::ApplyProductTitle() {
     background->SetPicture(findChild<PictureButton*>("Image_Background_RAID")->picture());
     background->lower();
     findChild<QWidget*>("Image_Background_OEM")->hide();
-    ShowPageButtons(kButtonsWithSchedule);
+    ShowPageButtons(OfferedButtons(kButtonsWithSchedule));
 }
 
 void MainWindow::ShowPageButtons(std::uint8_t set) {
@@ -43,11 +43,15 @@ void MainWindow::SelectPage(int page) {
         b.button->SetPicture((b.page == page ? b.yellow : b.white)->picture());
     }
     notebook1_->setCurrentIndex(page);
+    staticText1_->setVisible(statusTextShown_ && page == kPageStatus);
 }
 
-bool MainWindow::NavigationLocked() const {
-    return state_.flags.StartupPass.load() != 0 ||
-           state_.flags.flashTargetIndex.load() != kNoFlashTarget;
+bool MainWindow::PageLocked(int page) const {
+    if (state_.flags.flashTargetIndex.load() != kNoFlashTarget) {
+        return true;
+    }
+    return state_.flags.StartupPass.load() != 0 && page != kPageStatus && page != kPageEmail &&
+           page != kPageAbout;
 }
 
 // The RAID flavour has no initialisation sub-page: the schedule button takes
@@ -65,7 +69,7 @@ void MainWindow::PrepareSchedulePage() {
 }
 
 bool MainWindow::OpenPage(int page) {
-    if (NavigationLocked()) {
+    if (PageLocked(page)) {
         return false;
     }
     for (std::size_t i = 0; i < pageButtons_.size(); ++i) {
@@ -78,13 +82,16 @@ bool MainWindow::OpenPage(int page) {
 }
 
 void MainWindow::PageButtonClick(int index) {
-    if (NavigationLocked()) {
+    const int page = pageButtons_[static_cast<std::size_t>(index)].page;
+    if (PageLocked(page)) {
         return;
     }
-    const int page = pageButtons_[static_cast<std::size_t>(index)].page;
     SelectPage(page);
     switch (page) {
         case kPageStatus:
+            if (state_.flags.StartupPass.load() != 0) {
+                break;  // no status shown yet: the page as it stands
+            }
             RebuildDeviceList();
             ShowDevicePictures();
             if (ShowStatusPage(state_.log.FullRedrawRequested) == 0) {

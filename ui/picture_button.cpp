@@ -1,6 +1,7 @@
 #include "ui/picture_button.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -26,9 +27,16 @@ PictureButton::PictureButton(const QString& objectName, QWidget* parent, const Q
     setObjectName(objectName);
     setGeometry(geometry);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
     if (!resource.isEmpty()) {
         SetPicture(resource);
     }
+}
+
+void PictureButton::SetDecorative() {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::ArrowCursor);
+    SetPressMoves(false);
 }
 
 void PictureButton::SetPicture(const QString& resource) {
@@ -67,6 +75,45 @@ void PictureButton::mouseReleaseEvent(QMouseEvent* event) {
     if (rect().contains(event->position().toPoint())) {
         Q_EMIT clicked();
     }
+}
+
+}  // namespace raid::ui
+
+namespace raid::ui {
+
+void PictureButton::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if ((key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) &&
+        !event->isAutoRepeat() && isEnabled()) {
+        keyboardFocus_ = true;
+        event->accept();
+        Q_EMIT clicked();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void PictureButton::focusInEvent(QFocusEvent* event) {
+    // A click gives the focus without the frame, as the style's buttons do;
+    // a window that comes back keeps the frame it had.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason) {
+        keyboardFocus_ = event->reason() != Qt::MouseFocusReason;
+    }
+    QLabel::focusInEvent(event);
+}
+
+void PictureButton::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!focusShown()) {
+        return;
+    }
+    QPainter painter(this);
+    // Black and white dashes: seen on the yellow, the white and the dark.
+    const QRect frame = rect().adjusted(1, 1, -2, -2);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.drawRect(frame);
+    painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+    painter.drawRect(frame);
 }
 
 }  // namespace raid::ui

@@ -1,7 +1,10 @@
 #include "ui/qt_dialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace raid::ui {
 namespace {
@@ -22,12 +25,34 @@ QMessageBox::Icon ToQt(DialogIcon icon) {
 
 }  // namespace
 
+int TitleRoom(const QString& caption) {
+    // The desktop draws the caption in its own title font, usually bold and
+    // a little larger than the text's, beside the window's icon and its
+    // buttons: a box narrower than that shows "E-M…ge".
+    QFont title = QApplication::font();
+    title.setBold(true);
+    if (title.pixelSize() > 0) {
+        title.setPixelSize(title.pixelSize() + 2);
+    } else {
+        title.setPointSizeF(title.pointSizeF() + 1.5);
+    }
+    return QFontMetrics(title).horizontalAdvance(caption) + kTitleBarChrome;
+}
+
 void QtDialogs::MessageBox(const std::string& text, const std::string& caption, DialogIcon icon) {
     auto* box = new QMessageBox(ToQt(icon),
                                 QString::fromStdString(caption.empty() ? kDefaultCaption : caption),
                                 QString::fromStdString(text), QMessageBox::Ok, parent_.data());
+    box->setObjectName("MessageBox");
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
+    // QMessageBox sizes itself to its text; a spacer across its grid keeps it
+    // as wide as its caption needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        grid->addItem(new QSpacerItem(TitleRoom(box->windowTitle()), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     box->show();
 }
 

@@ -27,6 +27,12 @@ class QtDialogs final : public Dialogs {
     QPointer<QWidget> parent_;
 };
 
+// What a title bar needs around its caption: the window's icon and the
+// desktop's buttons.
+inline constexpr int kTitleBarChrome = 140;
+// The width a message box needs so that the desktop shows `caption` whole.
+int TitleRoom(const QString& caption);
+
 // The file-open dialog. The answer arrives through `done` (nullopt when the
 // user cancelled), for the same reason message boxes do not block.
 class FileChooser {

@@ -12,6 +12,7 @@
 
 #include "app/engine.h"
 #include "maintenance/schedule_text.h"
+#include "monitor/status_text.h"
 #include "ui/picture_button.h"
 
 namespace raid::ui {
@@ -21,6 +22,37 @@ namespace {
 constexpr std::array<const char*, 5> kButtons{"RadioButton_10min", "RadioButton_30min",
                                               "RadioButton_1Hour", "RadioButton_3Hour",
                                               "RadioButton1"};
+
+constexpr const char* kSetOk = "Schedule Backup Setting OK!";
+
+// The setter reports success once its command was handed over and a poll
+// followed. Whether the enclosure took the command is known from the status
+// the hand-over kept: a refusal turns the success box into the failure, with
+// the enclosure's status as the error code, instead of "OK" for a period that
+// was never set.
+class RefusalAwareDialogs final : public Dialogs {
+  public:
+    RefusalAwareDialogs(Dialogs& next, StatusSink& status, const PollState& poll)
+        : next_(next), status_(status), poll_(poll) {}
+
+    void MessageBox(const std::string& text, const std::string& caption, DialogIcon icon) override {
+        const int reply = poll_.lastSettingStatus.load();
+        if (text != kSetOk || reply == kStatusOk || reply == PollState::kNoSettingSent) {
+            next_.MessageBox(text, caption, icon);
+            return;
+        }
+        status_.SetPanel(kPanelErrors,
+                         "Backup Setting error code :" + Hex2(static_cast<std::uint8_t>(reply)));
+        next_.MessageBox("Schedule Backup Setting fail!\n Please try again!", "Setting",
+                         DialogIcon::Warning);
+        status_.SetPanel(kPanelErrors, "");
+    }
+
+  private:
+    Dialogs& next_;
+    StatusSink& status_;
+    const PollState& poll_;
+};
 
 }  // namespace
 
@@ -46,6 +78,10 @@ SetupPage::SetupPage(QWidget* page, AppState& state, Dialogs& dialogs, StatusSin
             [this] { Image1_SetClick(); });
     connect(Find<PictureButton>("Image1_Schedule"), &PictureButton::clicked, this,
             [this] { Image1_ScheduleClick(); });
+    for (const char* name : {"ComboBox1", "ComboBox2"}) {
+        connect(Find<QComboBox>(name), &QComboBox::currentIndexChanged, this,
+                [this] { ShowUserPeriodEffect(); });
+    }
 }
 
 SetupPage::~SetupPage() = default;
@@ -57,13 +93,14 @@ W* SetupPage::Find(const char* name) const {
 
 void SetupPage::Attach(Engine& engine) {
     engine_ = &engine;
+    reportDialogs_ = std::make_unique<RefusalAwareDialogs>(dialogs_, status_, state_.poll);
     setter_ = std::make_unique<ScheduleSetter>(ScheduleSetServices{
         .devices = state_.devices,
         .flags = state_.flags,
         .poll = state_.poll,
         .channel = engine.channel(),
         .clock = engine.clock(),
-        .dialogs = dialogs_,
+        .dialogs = *reportDialogs_,
         .status = status_,
         .request = [this](std::uint8_t bits) { engine_->Request(bits); },
         .pump = [this] { pump_(); },
@@ -118,13 +155,21 @@ void SetupPage::Enter() {
         Find<QComboBox>("ComboBox1")->setCurrentIndex(choice.days);
         Find<QComboBox>("ComboBox2")->setCurrentIndex(choice.hours);
     }
-    Check(choice.button);
+    if (choice.button == ScheduleButton::Off && period != 0) {
+        // A period the controls cannot show (no preset, no user period):
+        // "Off" would be a lie, and a Set without looking would switch the
+        // backups off. Nothing is chosen until the user chooses.
+        Uncheck();
+        ShowUserPeriodFields(false);
+    } else {
+        Check(choice.button);
+    }
     backup->setChecked(false);
     backup->setEnabled(true);
     Refresh();
 }
 
-void SetupPage::Check(ScheduleButton button) {
+void SetupPage::Uncheck() {
     // Radio buttons of one group cannot all be unchecked while they exclude
     // each other.
     for (const char* name : kButtons) {
@@ -133,6 +178,10 @@ void SetupPage::Check(ScheduleButton button) {
         b->setChecked(false);
         b->setAutoExclusive(true);
     }
+}
+
+void SetupPage::Check(ScheduleButton button) {
+    Uncheck();
     // Checking runs the button's handler, so the day and hour boxes follow.
     Find<QRadioButton>(kButtons[static_cast<std::size_t>(button)])->setChecked(true);
 }
@@ -153,9 +202,43 @@ void SetupPage::Refresh() {
 }
 
 void SetupPage::ShowUserPeriodFields(bool shown) {
-    for (const char* name : {"Label66", "Label67", "ComboBox1", "ComboBox2"}) {
+    for (const char* name :
+         {"Label66", "Label67", "ComboBox1", "ComboBox2", "LabelUserPeriodSet"}) {
         Find<QWidget>(name)->setVisible(shown);
     }
+    ShowUserPeriodEffect();
+}
+
+QString SetupPage::UserPeriodText() const {
+    ScheduleChoice choice;
+    choice.button = ScheduleButton::UserPeriod;
+    choice.days = Find<QComboBox>("ComboBox1")->currentIndex();
+    choice.hours = Find<QComboBox>("ComboBox2")->currentIndex();
+    const std::optional<ScheduleCommand> command = CommandFor(choice, state_.devices.schedule);
+    if (!command) {
+        return "Sets: cannot be sent";
+    }
+    if (command->period == 0) {
+        return "Sets: off";
+    }
+    const unsigned hours = command->period * state_.devices.schedule.unit;
+    QString text = "Sets: ";
+    if (hours / 24 != 0) {
+        text += QString("%1 day%2").arg(hours / 24).arg(hours / 24 > 1 ? "s" : "");
+    }
+    if (hours % 24 != 0) {
+        text += QString("%1%2 hour%3")
+                    .arg(hours / 24 != 0 ? " " : "")
+                    .arg(hours % 24)
+                    .arg(hours % 24 > 1 ? "s" : "");
+    }
+    return text;
+}
+
+void SetupPage::ShowUserPeriodEffect() {
+    // The unit need not divide a day: with 5-hour steps "01" day and "20"
+    // hours are 8 steps, 40 hours. What will be set is said before Set.
+    Find<QLabel>("LabelUserPeriodSet")->setText(UserPeriodText());
 }
 
 void SetupPage::PresetClick() {
@@ -181,12 +264,17 @@ void SetupPage::Image1_ScheduleClick() {
     Refresh();
 }
 
-ScheduleChoice SetupPage::CurrentChoice() const {
+std::optional<ScheduleChoice> SetupPage::CurrentChoice() const {
     ScheduleChoice choice;
+    bool any = false;
     for (std::size_t i = 0; i < kButtons.size(); ++i) {
         if (Find<QRadioButton>(kButtons[i])->isChecked()) {
             choice.button = static_cast<ScheduleButton>(i);
+            any = true;
         }
+    }
+    if (!any) {
+        return std::nullopt;
     }
     if (choice.button == ScheduleButton::UserPeriod) {
         choice.days = Find<QComboBox>("ComboBox1")->currentIndex();
@@ -196,10 +284,12 @@ ScheduleChoice SetupPage::CurrentChoice() const {
 }
 
 void SetupPage::Image1_SetClick() {
-    if (setter_ == nullptr || state_.devices.table.count == 0) {
+    const std::optional<ScheduleChoice> choice = CurrentChoice();
+    if (setter_ == nullptr || state_.devices.table.count == 0 || !choice) {
         return;
     }
-    lastOutcome_ = setter_->Set(CurrentChoice());
+    state_.poll.lastSettingStatus.store(PollState::kNoSettingSent);
+    lastOutcome_ = setter_->Set(*choice);
 }
 
 }  // namespace raid::ui

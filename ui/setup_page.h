@@ -50,23 +50,31 @@ class SetupPage final : public QObject {
     void PresetClick();  // RadioButton_10min, _30min, _1Hour, _3Hour
     void RadioButton1Click();
 
-    // The choice the controls hold now.
-    ScheduleChoice CurrentChoice() const;
+    // The choice the controls hold now; nullopt when no button is checked
+    // (a period the controls cannot show is never pre-selected as "Off").
+    std::optional<ScheduleChoice> CurrentChoice() const;
+    // The period a user period of the controls sets, in words (the unit may
+    // not divide a day, so the hours shown may not be the hours set).
     // The outcome of the last Set (for those who watch it run).
     std::optional<ScheduleSetOutcome> lastOutcome() const { return lastOutcome_; }
 
+    QString UserPeriodText() const;
+
   private:
+    void ShowUserPeriodEffect();
     template <typename W = QWidget>
     W* Find(const char* name) const;
     std::size_t ShownSlot() const;
     void ShowUserPeriodFields(bool shown);
     void Check(ScheduleButton button);
+    void Uncheck();
 
     QWidget* page_;
     AppState& state_;
     Dialogs& dialogs_;
     StatusSink& status_;
     Engine* engine_ = nullptr;
+    std::unique_ptr<Dialogs> reportDialogs_;  // the setter's, aware of refusals
     std::unique_ptr<ScheduleSetter> setter_;
     std::function<void()> pump_;
     std::optional<ScheduleSetOutcome> lastOutcome_;

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 #include "maintenance/smart_dump.h"
 #include "ui/widget_factory.h"
@@ -85,14 +86,7 @@ SmartPage::SmartPage(QWidget* page, AppState& state, StatusSink& status, Dialogs
         g->setTextElideMode(Qt::ElideNone);
         g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     }
-    // The columns keep their widths; the grid makes room for its scroll bar.
-    int columns = 0;
-    for (int width : kColumnWidths) {
-        columns += width;
-    }
-    head->setFixedWidth(columns + 2 * head->frameWidth());
-    grid_->setFixedWidth(columns + 2 * grid_->frameWidth() +
-                         grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    SizeRawColumn(head);
     grid_->setItemDelegate(new AttributeCellDelegate(rowColours_, grid_));
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -106,6 +100,34 @@ SmartPage::SmartPage(QWidget* page, AppState& state, StatusSink& status, Dialogs
             [this](int row, int column) { StringGrid3SelectCell(row, column); });
     countdown_->installEventFilter(this);
     grid_->hide();
+}
+
+int SmartPage::RawColumnWidth(const QFont& font) {
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (const QChar digit : QString("0123456789ABCDEF")) {
+        widest = std::max(widest, metrics.horizontalAdvance(digit));
+    }
+    // The cell's text is centred; a few pixels keep it off the grid lines.
+    constexpr int kCellPadding = 6;
+    return std::max(kColumnWidths[kRawColumn], 12 * widest + kCellPadding);
+}
+
+void SmartPage::SizeRawColumn(QTableWidget* head) {
+    // "DDDDDDDDDDDD" needs 95 pixels in Arial 11 px, and any value may need
+    // more than 75 in a font with other metrics: the width is measured.
+    const int raw = RawColumnWidth(grid_->font());
+    int columns = 0;
+    for (std::size_t c = 0; c < kColumnWidths.size(); ++c) {
+        const int width = static_cast<int>(c) == kRawColumn ? raw : kColumnWidths[c];
+        head->setColumnWidth(static_cast<int>(c), width);
+        grid_->setColumnWidth(static_cast<int>(c), width);
+        columns += width;
+    }
+    // The columns keep their widths; the grid makes room for its scroll bar.
+    head->setFixedWidth(columns + 2 * head->frameWidth());
+    grid_->setFixedWidth(columns + 2 * grid_->frameWidth() +
+                         grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 bool SmartPage::eventFilter(QObject* watched, QEvent* event) {
@@ -160,6 +182,19 @@ void SmartPage::Rebuild() {
         return;
     }
     const auto j = static_cast<std::size_t>(drive_);
+    const DeviceState& dev = state_.devices;
+    if (device < dev.table.count) {
+        const std::uint8_t driveClass = dev.records[dev.table.Disk(device)].driveClass;
+        const std::uint8_t present = drive_ == 0 ? 0x02 : 0x20;
+        if ((driveClass & present) == 0) {
+            // No SMART for a drive that is not there: say so, rather than
+            // leave an empty grid (or an old drive's values) to be guessed at.
+            Clear();
+            overall_->setText(QString(" HDD%1 is absent ").arg(drive_ + 1));
+            SetTextColour(overall_, Qt::black);
+            return;
+        }
+    }
     const SmartStore& store = state_.smart;
     SmartTable table = BuildSmartTable(store.data[device][j], store.thresholds[device][j],
                                        store.sectorWord[device][j]);
@@ -170,10 +205,25 @@ void SmartPage::Rebuild() {
     rows_ = std::move(table.rows);
     rowColours_.clear();
     grid_->setRowCount(static_cast<int>(rows_.size()));
+    // A threshold sector that was never read is all zeros: its thresholds
+    // are not known, and zeros would read as real ones.
+    const auto& thresholdSector = store.thresholds[device][j];
+    const bool thresholdsKnown = std::any_of(thresholdSector.begin(), thresholdSector.end(),
+                                             [](std::uint8_t b) { return b != 0; });
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-        rowColours_.push_back(ColourOf(rows_[r].colour));
-        for (std::size_t c = 0; c < rows_[r].cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(QString::fromStdString(rows_[r].cells[c]));
+        const SmartRow& row = rows_[r];
+        rowColours_.push_back(ColourOf(row.colour));
+        const QString name = QString::fromStdString(row.cells[0]);
+        for (std::size_t c = 0; c < row.cells.size(); ++c) {
+            QString text = QString::fromStdString(row.cells[c]);
+            if (c == 3 && !thresholdsKnown) {
+                text = "Unknown";
+            }
+            auto* item = new QTableWidgetItem(text);
+            // The full name (the column cuts long ones) and the raw value in
+            // decimal, the way other SMART tools print it.
+            item->setToolTip(name + "\nRAW " + QString::fromStdString(row.cells[kRawColumn]) +
+                             " = " + QString::number(row.raw));
             grid_->setItem(static_cast<int>(r), static_cast<int>(c), item);
         }
     }

@@ -36,6 +36,10 @@ class SmartPage final : public QObject {
     static constexpr int kRowHeight = 16;
     static constexpr int kGridFontPixels = 11;
     static constexpr std::array<int, 6> kColumnWidths{145, 36, 36, 54, 75, 40};
+    static constexpr int kRawColumn = 4;
+    // The RAW column's width: the designed 75 pixels, or what twelve of the
+    // widest hexadecimal digit need in the grid's font when that is more.
+    static int RawColumnWidth(const QFont& font);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -45,6 +49,7 @@ class SmartPage final : public QObject {
     void Label21DblClick();
     void MarkDrivePictures();
     void Clear();
+    void SizeRawColumn(QTableWidget* head);
 
     QWidget* page_;
     AppState& state_;

@@ -3,6 +3,7 @@
 #include <QStackedWidget>
 
 #include "app/engine.h"
+#include "monitor/array_health.h"
 #include "monitor/status_summary.h"
 #include "monitor/status_text.h"
 #include "ui/device_texts.h"
@@ -83,11 +84,14 @@ void MainWindow::RebuildDeviceList() {
         upgradePictures_[i]->setToolTip(Q(texts[i]));
     }
     setWindowTitle(Q(std::string(kAppTitle) + " - " + texts[static_cast<std::size_t>(slot)]));
-    const bool schedule =
-        (dev.slots[static_cast<std::size_t>(slot)].features & kFeatureBackup) != 0;
-    ShowPageButtons(schedule ? kButtonsWithSchedule : kButtonsPlain);
+    // The Setup page and its Set work on the enclosure of the status page,
+    // so its button follows that one, whichever enclosure the Upgrade page
+    // has chosen.
+    const std::size_t shown = state_.poll.shownSlot < dev.table.count ? state_.poll.shownSlot : 0;
+    const bool schedule = (dev.slots[shown].features & kFeatureBackup) != 0;
+    ShowPageButtons(OfferedButtons(schedule ? kButtonsWithSchedule : kButtonsPlain));
     if (schedule) {
-        setupPage_->ApplyScheduleParameters(static_cast<std::size_t>(slot));
+        setupPage_->ApplyScheduleParameters(shown);
     }
 }
 
@@ -157,6 +161,9 @@ int MainWindow::ShowStatusPage(bool force) {
         state->setText(Q(ArrayStateText(r)));
         lastShownPercent_ = kNoneShown;
     }
+    // Beyond the design's black: a state that is not normal cannot be
+    // missed at a glance.
+    SetAlarmColour(state, HealthOf(r) != ArrayHealth::Normal);
     return 0;
 }
 
@@ -168,6 +175,10 @@ void MainWindow::ShowDrive(int drive, std::uint8_t classBits, const RaidStatus& 
     const auto& serial = drive == 0 ? r.hdd1Serial : r.hdd2Serial;
     const QString sizeText = Q(SizeText(drive == 0 ? r.hdd1Capacity : r.hdd2Capacity) + "\n");
     const QString modelText = Q(ModelText(drive == 0 ? r.hdd1Model : r.hdd2Model));
+    // The bay's name turns red while its drive is gone or failed.
+    SetAlarmColour(
+        findChild<QWidget*>(drive == 0 ? "Label45" : "Label46"),
+        (classBits & kClassPresent) == 0 && (classBits & (kClassAbsent | kClassFailed)) != 0);
 
     if ((classBits & kClassAbsent) != 0) {
         // A drive that was seen before stays on the page, greyed; one never
@@ -216,18 +227,31 @@ void MainWindow::DeviceCheckBoxClick(int slot) {
         statusPictures_[i]->hide();
         upgradePictures_[i]->hide();
         if (!SlotTicked(static_cast<int>(other))) {
+            // The design kept the last readings here, as if all were well
+            // while nothing is watched any more: the page says so instead.
+            if (state_.devices.table.count > 0) {
+                ClearStatusValues();
+                ShowNothingMonitored(true);
+            }
+            UpdateHealth();
             return;
         }
         state_.poll.shownSlot = static_cast<std::uint8_t>(other);
         upgradeSlot_ = static_cast<int>(other);
     }
     state_.devices.slots[i].failCount = 0;
+    ShowNothingMonitored(false);
     ShowDevicePictures();
     RebuildDeviceList();
     SelectPage(state_.CurrentPage);
     if (state_.CurrentPage == kPageStatus) {
         ShowStatusPage(true);
     }
+    UpdateHealth();
+}
+
+void MainWindow::ShowNothingMonitored(bool shown) {
+    nothingMonitored_->setVisible(shown);
 }
 
 bool MainWindow::SelectStatusDevice(int slot) {

@@ -22,7 +22,12 @@ class StatusPanels final : public QFrame, public StatusSink {
     void SetPanel(int panel, const std::string& text) override;
     QString PanelText(int panel) const;
 
+    // The designed widths. A panel whose designed texts are wider in the
+    // bar's font grows to fit them, and the last panel gives up the room.
     static constexpr std::array<int, 5> kWidths{100, 80, 80, 100, 250};
+    // The pixels a panel needs beside its text: frame and margins.
+    static constexpr int kPanelChrome = 8;
+    int PanelWidth(int panel) const;
 
   Q_SIGNALS:
     void doubleClicked();

@@ -67,6 +67,44 @@ Choice MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
     return Choice{button, yellow->picture(), white->picture()};
 }
 
+void SetAlarmColour(QWidget* widget, bool alarm) {
+    if (!alarm) {
+        widget->setPalette(QPalette());
+        return;
+    }
+    const QColor red(0xFF, 0x00, 0x00);
+    QPalette pal = widget->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::WindowText, red);
+    }
+    widget->setPalette(pal);
+}
+
+QPalette DesignPalette() {
+    // Built from a light button colour, the palette's other roles (disabled
+    // greys, light and dark shades) follow from it.
+    QPalette pal(QColor(0xF0, 0xF0, 0xF0));
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        pal.setColor(group, QPalette::Window, Qt::white);
+        pal.setColor(group, QPalette::WindowText, Qt::black);
+        pal.setColor(group, QPalette::Base, Qt::white);
+        pal.setColor(group, QPalette::AlternateBase, QColor(0xF5, 0xF5, 0xF5));
+        pal.setColor(group, QPalette::Text, Qt::black);
+        pal.setColor(group, QPalette::ButtonText, Qt::black);
+        pal.setColor(group, QPalette::ToolTipBase, QColor(0xFF, 0xFF, 0xDC));
+        pal.setColor(group, QPalette::ToolTipText, Qt::black);
+        pal.setColor(group, QPalette::Highlight, QColor(0x00, 0x78, 0xD7));
+        pal.setColor(group, QPalette::HighlightedText, Qt::white);
+        pal.setColor(group, QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    }
+    pal.setColor(QPalette::Disabled, QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Disabled, QPalette::Base, QColor(0xF0, 0xF0, 0xF0));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        pal.setColor(QPalette::Disabled, role, QColor(0x80, 0x80, 0x80));
+    }
+    return pal;
+}
+
 void SetTextColour(QWidget* widget, const QColor& colour) {
     QPalette pal = widget->palette();
     pal.setColor(QPalette::Active, QPalette::WindowText, colour);

@@ -44,5 +44,13 @@ Choice MakeChoice(QWidget* parent, const QString& name, const QRect& geometry,
 // Text colour of a label while enabled; a disabled label keeps the grey of
 // the style.
 void SetTextColour(QWidget* widget, const QColor& colour);
+// The alarm's red, whether the label is enabled or not; `alarm` false gives
+// the label back the colours of its parent.
+void SetAlarmColour(QWidget* widget, bool alarm);
+
+// The window's colours: the white page with dark text that the design draws
+// on, both taken from one palette whatever the desktop's theme is, so that a
+// dark theme's light text never lands on the white page.
+QPalette DesignPalette();
 
 }  // namespace raid::ui

@@ -10,6 +10,7 @@
 #include "ui/screenshot.h"
 
 using raid::ui::PictureButton;
+using raid::uitest::LeavePicture;
 using raid::uitest::WindowRig;
 
 namespace {
@@ -20,15 +21,6 @@ QString PictureOf(WindowRig& rig, const QString& name) {
 
 void Click(WindowRig& rig, const char* name) {
     QTest::mouseClick(rig.Find<QWidget>(name), Qt::LeftButton);
-}
-
-// With RAIDGUI_PICTURES_DIR set, a test leaves a picture of the window as it
-// checked it there (docs/images holds the ones the documentation shows).
-void LeavePicture(WindowRig& rig, const char* name) {
-    const QString folder = qEnvironmentVariable("RAIDGUI_PICTURES_DIR");
-    if (!folder.isEmpty()) {
-        QVERIFY(raid::ui::WindowPicture(rig.window).save(folder + "/" + name + ".png"));
-    }
 }
 
 QPoint ButtonSlot(int k) {
@@ -81,8 +73,12 @@ class NavigationTest : public QObject {
         rig.StartUp();
         rig.state.flags.StartupPass.store(startupPass ? 1 : 0);
         rig.state.flags.flashTargetIndex.store(static_cast<std::uint16_t>(flashTarget));
-        Click(rig, "Image_About");
+        Click(rig, "Image_FWUpg");
         QCOMPARE(rig.state.CurrentPage, 0);
+        // The pages that need no enclosure open during the start-up pass,
+        // never while a firmware target is set.
+        Click(rig, "Image_Email");
+        QCOMPARE(rig.state.CurrentPage, startupPass ? 3 : 0);
     }
 
     // The same set twice leaves the buttons as they are; another set lays the
@@ -90,12 +86,16 @@ class NavigationTest : public QObject {
     void pageButtonSets() {
         WindowRig rig;
         rig.StartUp();
-        QCOMPARE(rig.window.lastPageButtonSet(), raid::ui::kButtonsWithSchedule);
+        // The hybrid mirror: its designed set, and the E-mail page as well.
+        const std::uint8_t offered = raid::ui::OfferedButtons(raid::ui::kButtonsWithSchedule);
+        QCOMPARE(offered, std::uint8_t{0x3F});
+        QCOMPARE(rig.window.lastPageButtonSet(), offered);
         auto* status = rig.Find<QWidget>("Image_Sts");
         auto* email = rig.Find<QWidget>("Image_Email");
-        QVERIFY(email->isHidden());
+        QVERIFY(!email->isHidden());
+        QCOMPARE(email->pos(), ButtonSlot(3));
         status->move(300, 300);
-        rig.window.ShowPageButtons(raid::ui::kButtonsWithSchedule);
+        rig.window.ShowPageButtons(offered);
         QCOMPARE(status->pos(), QPoint(300, 300));
 
         rig.window.ShowPageButtons(raid::ui::kButtonsPlain);
@@ -143,7 +143,7 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.Text("Label17"), QString("Striping(RAID0)"));
         QCOMPARE(rig.Text("Label18"), QString("Normal"));
         QCOMPARE(rig.Text("Label51"), QString("SIMDISK HD2000-B"));
-        QCOMPARE(rig.window.windowTitle(), QString("RAID GUI v0.50.11-5b - RAIDSIM Stripe D []"));
+        QCOMPARE(rig.window.windowTitle(), QString("RAID GUI v0.50.11-5b - RAIDSIM Stripe D"));
         // No backup schedule: the E-mail button instead of Setup.
         QCOMPARE(rig.window.lastPageButtonSet(), raid::ui::kButtonsPlain);
     }
@@ -197,7 +197,14 @@ class NavigationTest : public QObject {
         QCOMPARE(rig.state.poll.shownSlot, 0);
         QCOMPARE(rig.window.upgradeSlot(), 0);
         QCOMPARE(rig.window.ShowStatusPage(true), -1);  // nothing ticked, nothing to fill
-        LeavePicture(rig, "one-enclosure-device1-unticked");
+        // The last readings do not stay as if all were well: the page says
+        // that nothing is watched.
+        QVERIFY(rig.Find<QWidget>("LabelNothingMonitored")->isVisibleTo(&rig.window));
+        QCOMPARE(rig.Text("Label17"), QString());
+        QCOMPARE(rig.Text("Label18"), QString());
+        QVERIFY(!rig.window.tray().health().has_value());
+        QVERIFY(rig.window.tray().toolTip().contains("nothing is being monitored"));
+        QVERIFY(LeavePicture(rig, "one-enclosure-device1-unticked"));
 
         rig.Find<QLabel>("Label17")->setText("stale");
         rig.Find<QCheckBox>("CheckBox1")->setChecked(true);
@@ -205,9 +212,11 @@ class NavigationTest : public QObject {
         QCOMPARE(PictureOf(rig, "Image0_D1"), PictureOf(rig, "Image0_D1_Yellow"));
         QCOMPARE(PictureOf(rig, "Image2_D1"), PictureOf(rig, "Image0_D1_Yellow"));
         QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));  // drawn afresh
+        QVERIFY(rig.Find<QWidget>("LabelNothingMonitored")->isHidden());
+        QVERIFY(rig.window.tray().health().has_value());
         rig.PollOnce();
         QCOMPARE(rig.Text("Label17"), QString("Mirroring(RAID1)"));
-        LeavePicture(rig, "one-enclosure-device1-ticked-again");
+        QVERIFY(LeavePicture(rig, "one-enclosure-device1-ticked-again"));
     }
 
     // The stripe is shown when it goes away: the mirror takes its place,

@@ -1,6 +1,7 @@
 // raidgui itself, started as a program on the stand-in enclosures.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSet>
@@ -62,6 +63,9 @@ class ProgramTest : public QObject {
         // Running for real once its first poll has written the day's log.
         QTRY_VERIFY_WITH_TIMEOUT(run.LogWritten(), 30000);
 
+        // The second asks the first, on the socket beside the lock, to come
+        // to the front; one that got no answer would say so on stderr.
+        QVERIFY(QFile::exists(run.runtime.filePath("KV_GUI.sock")));
         auto second = run.Start({"--simulate"});
         QVERIFY(second->waitForFinished(10000));
         QCOMPARE(second->exitStatus(), QProcess::NormalExit);
@@ -74,6 +78,38 @@ class ProgramTest : public QObject {
         QVERIFY(first->waitForFinished(10000));
         QCOMPARE(first->exitStatus(), QProcess::NormalExit);
         QCOMPARE(first->exitCode(), 0);
+    }
+
+    // Start at login is switched without a window (and without a display).
+    void autostartSwitch() {
+        ProgramRun run;
+        QTemporaryDir config;
+        run.environment.insert("XDG_CONFIG_HOME", config.path());
+        run.environment.remove("QT_QPA_PLATFORM");
+        run.environment.remove("DISPLAY");
+        const QString entry = config.filePath("autostart/raidgui.desktop");
+
+        auto on = run.Start({"--autostart", "on"});
+        QVERIFY(on->waitForFinished(10000));
+        QCOMPARE(on->exitCode(), 0);
+        QVERIFY(on->readAllStandardOutput().startsWith("Start at login: on"));
+        QFile file(entry);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("[Desktop Entry]\n"));
+        QVERIFY2(text.contains("Exec=\"" + QFileInfo(RAIDGUI_BINARY).canonicalFilePath().toUtf8() +
+                               "\""),
+                 text.constData());
+
+        auto off = run.Start({"--autostart=off"});
+        QVERIFY(off->waitForFinished(10000));
+        QCOMPARE(off->exitCode(), 0);
+        QVERIFY(!QFile::exists(entry));
+
+        auto bad = run.Start({"--autostart", "maybe"});
+        QVERIFY(bad->waitForFinished(10000));
+        QCOMPARE(bad->exitCode(), 2);
+        QVERIFY(bad->readAllStandardError().contains("--autostart needs on or off"));
     }
 
     // What may start beside a running window: a mistyped option is refused,

@@ -122,6 +122,7 @@ class SetupPageTest : public QObject {
         for (const char* name : {"Label66", "Label67", "ComboBox1", "ComboBox2"}) {
             QVERIFY2(!rig.Find<QWidget>(name)->isHidden(), name);
         }
+        QCOMPARE(rig.Text("LabelUserPeriodSet"), QString("Sets: 2 days 12 hours"));
         QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "2 days 12 hours");
         auto* backup = rig.Find<QCheckBox>("CheckBox_Backup");
         QVERIFY(backup->isHidden());
@@ -153,6 +154,82 @@ class SetupPageTest : public QObject {
         QVERIFY(set != sent.end());
         QCOMPARE(set->args, (std::array<std::uint8_t, 3>{0x02, 10, 0xDF}));
         QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "2 days 12 hours");
+    }
+
+    // Five-hour steps: four make a day, so "01" day and "20" hours are 8
+    // steps, 40 hours. The page says what will be set before Set.
+    void unitThatDoesNotDivideADayShowsThePeriodSet() {
+        raid::sim::Scenario s = SixHourMirror(9);
+        s.enclosures[0].controller.backup->unit = 5;
+        WindowRig rig(s);
+        OpenSetup(rig);
+        // Period 9, 45 hours, is no preset: the user period, with its value.
+        QVERIFY(rig.Find<QRadioButton>("RadioButton1")->isChecked());
+        QCOMPARE(rig.Find<QComboBox>("ComboBox1")->currentText(), QString("02"));
+        QCOMPARE(rig.Find<QComboBox>("ComboBox2")->currentText(), QString("05"));
+        QCOMPARE(rig.Text("LabelUserPeriodSet"), QString("Sets: 1 day 21 hours"));
+        QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "1 day 21 hours");
+
+        rig.Find<QComboBox>("ComboBox1")->setCurrentIndex(1);
+        rig.Find<QComboBox>("ComboBox2")->setCurrentIndex(4);  // "20"
+        QCOMPARE(rig.Text("LabelUserPeriodSet"), QString("Sets: 1 day 16 hours"));
+        rig.sim.SetRecording(true);
+        Click(rig, "Image1_Set");
+        const auto sent = rig.sim.Commands(0);
+        const auto set = std::find_if(sent.begin(), sent.end(), [](const auto& r) {
+            return r.code == raid::CmdHybridConfig;
+        });
+        QVERIFY(set != sent.end());
+        QCOMPARE(set->args, (std::array<std::uint8_t, 3>{0x02, 8, 0xDF}));
+        QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "1 day 16 hours");
+
+        Click(rig, "RadioButton_10min");
+        QVERIFY(rig.Find<QWidget>("LabelUserPeriodSet")->isHidden());
+    }
+
+    // A period that is no preset on an enclosure without a user period: the
+    // design checked "Off", and a Set without looking switched backups off.
+    void periodTheControlsCannotShowChoosesNothing() {
+        raid::sim::Scenario s = SixHourMirror(10);
+        s.enclosures[0].controller.hybridConfig = false;
+        WindowRig rig(s);
+        OpenSetup(rig);
+        for (const char* name : {"RadioButton_10min", "RadioButton_30min", "RadioButton_1Hour",
+                                 "RadioButton_3Hour", "RadioButton1"}) {
+            QVERIFY2(!rig.Find<QRadioButton>(name)->isChecked(), name);
+        }
+        rig.sim.SetRecording(true);
+        Click(rig, "Image1_Set");
+        QVERIFY(SettingCodes(rig).empty());
+        QVERIFY(rig.dialogs.boxes.empty());
+        QCOMPARE(rig.Text("Label_Backep_Period"), kPeriodPrefix + "2 days 12 hours");
+    }
+
+    // The Setup button follows the enclosure of the status page, which Set
+    // works on; an enclosure that refuses the command is an error, not "OK".
+    void refusedSettingIsAnError() {
+        WindowRig rig;
+        OpenSetup(rig);
+        Click(rig, "Image_Sts");
+        Click(rig, "Image0_D2");  // the stripe keeps no schedule
+        QVERIFY(rig.Find<QWidget>("Image_Setup")->isHidden());
+        Click(rig, "Image_FWUpg");
+        Click(rig, "Image2_D1");  // the mirror on the Upgrade page
+        QCOMPARE(rig.window.upgradeSlot(), 0);
+        QVERIFY(rig.Find<QWidget>("Image_Setup")->isHidden());
+
+        // The Set as the old button let it run: on the stripe.
+        rig.sim.SetRecording(true);
+        rig.Find<QRadioButton>("RadioButton_1Hour")->setChecked(true);
+        rig.window.setupPage().Image1_SetClick();
+        const auto sent = rig.sim.Commands(1);
+        QVERIFY(std::any_of(sent.begin(), sent.end(),
+                            [](const auto& r) { return r.code == raid::CmdSyncEvery1Hour; }));
+        QCOMPARE(rig.state.poll.lastSettingStatus.load(), 0xD0);
+        QCOMPARE(rig.dialogs.boxes.size(), std::size_t{1});
+        QCOMPARE(rig.dialogs.boxes[0].text,
+                 std::string("Schedule Backup Setting fail!\n Please try again!"));
+        QCOMPARE(rig.dialogs.boxes[0].caption, std::string("Setting"));
     }
 
     void enclosureWithoutUserPeriodHidesItsButton() {

@@ -74,8 +74,12 @@ class SmartPageTest : public QObject {
         const QStringList titles{"ID", "Value", "Worst", "Threshold", "RAW", "Status"};
         for (int c = 0; c < 6; ++c) {
             QCOMPARE(head->item(0, c)->text(), titles[c]);
-            QCOMPARE(head->columnWidth(c), raid::ui::SmartPage::kColumnWidths[c]);
-            QCOMPARE(grid->columnWidth(c), raid::ui::SmartPage::kColumnWidths[c]);
+            // RAW as wide as twelve of the widest digit need, at least as designed.
+            const int width = c == raid::ui::SmartPage::kRawColumn
+                                  ? raid::ui::SmartPage::RawColumnWidth(grid->font())
+                                  : raid::ui::SmartPage::kColumnWidths[c];
+            QCOMPARE(head->columnWidth(c), width);
+            QCOMPARE(grid->columnWidth(c), width);
         }
         QCOMPARE(grid->rowHeight(0), 16);
         // Shown for the first time: the first cell is selected, and selecting
@@ -149,6 +153,58 @@ class SmartPageTest : public QObject {
         // The grid paints the row colour into its cells.
         const QImage shot = Grid(rig)->viewport()->grab().toImage();
         QCOMPARE(QColor(shot.pixel(Grid(rig)->columnViewportPosition(1) + 2, 16 + 8)), secondRow);
+    }
+
+    // The widest raw value fits its column in the grid's real font; the
+    // cell's tooltip gives the full name and the value in decimal.
+    void rawColumnFitsTheWidestValue() {
+        WindowRig rig;
+        rig.StartUp();
+        PutAttributes(rig, {{0xBB, 100, 0, 0xDDDDDDDDDDDDull}, {0x80, 100, 0, 0x888888888888ull}});
+        Click(rig, "Image_SMART");
+        QTableWidget* grid = Grid(rig);
+        const QFontMetrics metrics(grid->font());
+        QCOMPARE(grid->item(0, 4)->text(), QString("DDDDDDDDDDDD"));
+        for (int row = 0; row < grid->rowCount(); ++row) {
+            const QString raw = grid->item(row, 4)->text();
+            QVERIFY2(metrics.horizontalAdvance(raw) + 2 <= grid->columnWidth(4),
+                     qPrintable(QString("%1 needs %2, has %3")
+                                    .arg(raw)
+                                    .arg(metrics.horizontalAdvance(raw))
+                                    .arg(grid->columnWidth(4))));
+        }
+        QCOMPARE(rig.Find<QTableWidget>("StringGrid4")->columnWidth(4), grid->columnWidth(4));
+        // The grid still lies inside the page.
+        QVERIFY(grid->geometry().right() < rig.Find<QWidget>("Notebook1")->width());
+        QCOMPARE(grid->item(0, 4)->toolTip(),
+                 QString("BB-Reported Uncorrectable Errors\nRAW DDDDDDDDDDDD = 243944979815901"));
+        QVERIFY(grid->item(0, 0)->toolTip().startsWith("BB-Reported Uncorrectable Errors\n"));
+    }
+
+    // Thresholds that were never read are not zeros.
+    void unreadThresholdsAreUnknown() {
+        WindowRig rig;
+        rig.StartUp();
+        PutAttributes(rig, {{5, 100, 36, 0}});
+        rig.state.smart.thresholds[0][0].fill(0);
+        Click(rig, "Image_SMART");
+        QCOMPARE(Grid(rig)->item(0, 3)->text(), QString("Unknown"));
+        PutAttributes(rig, {{5, 100, 36, 0}});
+        Click(rig, "Image5_HDD1");
+        QCOMPARE(Grid(rig)->item(0, 3)->text(), QString("36"));
+    }
+
+    void absentDriveSaysSo() {
+        WindowRig rig;
+        rig.StartUp();
+        rig.Record(0).driveClass = 0x42;  // HDD2 gone
+        Click(rig, "Image_SMART");
+        Click(rig, "Image5_HDD2");
+        QVERIFY(Grid(rig)->isHidden());
+        QCOMPARE(rig.Text("Label23"), QString(" HDD2 is absent "));
+        QCOMPARE(rig.Text("Label24"), QString());
+        Click(rig, "Image5_HDD1");
+        QVERIFY(!Grid(rig)->isHidden());
     }
 
     void emptyFirstSlotHidesTheGrid() {

@@ -17,5 +17,8 @@ QObject* MakeUpgradePageTest();
 QObject* MakeSetupPageTest();
 QObject* MakeSmartPageTest();
 QObject* MakeEmailPageTest();
+QObject* MakeAlarmTest();
+QObject* MakeDesktopTest();
+QObject* MakeAccessTest();
 
 }  // namespace raid::uitest

@@ -30,6 +30,9 @@ int main(int argc, char** argv) {
         {"SetupPageTest", raid::uitest::MakeSetupPageTest},
         {"SmartPageTest", raid::uitest::MakeSmartPageTest},
         {"EmailPageTest", raid::uitest::MakeEmailPageTest},
+        {"AlarmTest", raid::uitest::MakeAlarmTest},
+        {"DesktopTest", raid::uitest::MakeDesktopTest},
+        {"AccessTest", raid::uitest::MakeAccessTest},
     };
 
     // The first argument may name the class to run; the rest goes to Qt Test.

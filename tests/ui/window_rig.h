@@ -19,6 +19,7 @@
 #include "tests/support/recorders.h"
 #include "ui/main_window.h"
 #include "ui/qt_dialogs.h"
+#include "ui/screenshot.h"
 
 namespace raid::uitest {
 
@@ -86,5 +87,12 @@ struct WindowRig {
     ui::MainWindow window;
     Engine engine;
 };
+
+// With RAIDGUI_PICTURES_DIR set, a test leaves a picture of the window as it
+// checked it there (docs/images holds the ones the documentation shows).
+inline bool LeavePicture(WindowRig& rig, const char* name) {
+    const QString folder = qEnvironmentVariable("RAIDGUI_PICTURES_DIR");
+    return folder.isEmpty() || ui::WindowPicture(rig.window).save(folder + "/" + name + ".png");
+}
 
 }  // namespace raid::uitest

@@ -233,7 +233,11 @@ class WindowTest : public QObject {
         rig.StartUp();
         QCOMPARE(rig.Text("StaticText1"), QString("No Drive found! "));
         QVERIFY(!rig.Find<QWidget>("StaticText1")->isHidden());
-        QVERIFY(!rig.Find<QWidget>("Image_Sts")->isEnabled());
+        // Only the pages that need no enclosure open.
+        QVERIFY(rig.Find<QWidget>("Image_Sts")->isEnabled());
+        QVERIFY(rig.Find<QWidget>("Image_Email")->isEnabled());
+        QVERIFY(!rig.Find<QWidget>("Image_FWUpg")->isEnabled());
+        QVERIFY(!rig.Find<QWidget>("Image_SMART")->isEnabled());
         QVERIFY(!rig.Find<QWidget>("Image2_Upgrade")->isEnabled());
         QVERIFY(rig.Find<QWidget>("CheckBox1")->isHidden());
         QVERIFY(rig.Find<QWidget>("Image0_Log")->isHidden());
