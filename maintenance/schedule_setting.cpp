@@ -56,6 +56,7 @@ ScheduleSetOutcome ScheduleSetter::Run(const ScheduleChoice& choice) {
         return ScheduleSetOutcome::NoChange;
     }
 
+    s_.poll.lastSettingStatus.store(PollState::kNoSettingSent);
     s_.poll.QueuedCommand.store(command->code);
     s_.request(ReqApplySetting);
     const bool served = WaitWhilePending(ReqApplySetting);
@@ -65,6 +66,13 @@ ScheduleSetOutcome ScheduleSetter::Run(const ScheduleChoice& choice) {
     }
     if (!served) {
         return ScheduleSetOutcome::NotServed;
+    }
+    // Handed over is not taken: an enclosure that refuses the command (a
+    // stripe asked for a backup period) must not be reported as set.
+    if (const int reply = s_.poll.lastSettingStatus.load();
+        reply != kStatusOk && reply != PollState::kNoSettingSent) {
+        refusal_ = static_cast<std::uint8_t>(reply);
+        return ScheduleSetOutcome::Refused;
     }
 
     // While the machine is busy otherwise no poll is asked for here; the
@@ -95,7 +103,8 @@ bool ScheduleSetter::WaitWhilePending(std::uint8_t bit) {
 }
 
 void ScheduleSetter::Report(ScheduleSetOutcome outcome) {
-    const std::uint8_t code = ScheduleErrorCode(outcome);
+    const std::uint8_t code =
+        outcome == ScheduleSetOutcome::Refused ? refusal_ : ScheduleErrorCode(outcome);
     if (code == 0) {
         s_.dialogs.MessageBox("Schedule Backup Setting OK!", "Setting", DialogIcon::None);
         return;

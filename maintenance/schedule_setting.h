@@ -37,6 +37,7 @@ enum class ScheduleSetOutcome {
     NotServed,       // error code 1: the command was not handed over in time
     NoPoll,          // error code 2: no status poll followed in time
     OutOfRange,      // error code 3: the choice cannot travel in the period byte
+    Refused,         // the enclosure answered the command with a refusal (its status is the code)
     Closing,         // the window closed during the wait; nothing shown
 };
 
@@ -66,6 +67,7 @@ class ScheduleSetter {
 
     ScheduleSetServices s_;
     bool running_ = false;
+    std::uint8_t refusal_ = 0;  // the enclosure's status when it refused
 };
 
 }  // namespace raid

@@ -12,7 +12,6 @@
 
 #include "app/engine.h"
 #include "maintenance/schedule_text.h"
-#include "monitor/status_text.h"
 #include "ui/picture_button.h"
 
 namespace raid::ui {
@@ -22,37 +21,6 @@ namespace {
 constexpr std::array<const char*, 5> kButtons{"RadioButton_10min", "RadioButton_30min",
                                               "RadioButton_1Hour", "RadioButton_3Hour",
                                               "RadioButton1"};
-
-constexpr const char* kSetOk = "Schedule Backup Setting OK!";
-
-// The setter reports success once its command was handed over and a poll
-// followed. Whether the enclosure took the command is known from the status
-// the hand-over kept: a refusal turns the success box into the failure, with
-// the enclosure's status as the error code, instead of "OK" for a period that
-// was never set.
-class RefusalAwareDialogs final : public Dialogs {
-  public:
-    RefusalAwareDialogs(Dialogs& next, StatusSink& status, const PollState& poll)
-        : next_(next), status_(status), poll_(poll) {}
-
-    void MessageBox(const std::string& text, const std::string& caption, DialogIcon icon) override {
-        const int reply = poll_.lastSettingStatus.load();
-        if (text != kSetOk || reply == kStatusOk || reply == PollState::kNoSettingSent) {
-            next_.MessageBox(text, caption, icon);
-            return;
-        }
-        status_.SetPanel(kPanelErrors,
-                         "Backup Setting error code :" + Hex2(static_cast<std::uint8_t>(reply)));
-        next_.MessageBox("Schedule Backup Setting fail!\n Please try again!", "Setting",
-                         DialogIcon::Warning);
-        status_.SetPanel(kPanelErrors, "");
-    }
-
-  private:
-    Dialogs& next_;
-    StatusSink& status_;
-    const PollState& poll_;
-};
 
 }  // namespace
 
@@ -93,14 +61,13 @@ W* SetupPage::Find(const char* name) const {
 
 void SetupPage::Attach(Engine& engine) {
     engine_ = &engine;
-    reportDialogs_ = std::make_unique<RefusalAwareDialogs>(dialogs_, status_, state_.poll);
     setter_ = std::make_unique<ScheduleSetter>(ScheduleSetServices{
         .devices = state_.devices,
         .flags = state_.flags,
         .poll = state_.poll,
         .channel = engine.channel(),
         .clock = engine.clock(),
-        .dialogs = *reportDialogs_,
+        .dialogs = dialogs_,
         .status = status_,
         .request = [this](std::uint8_t bits) { engine_->Request(bits); },
         .pump = [this] { pump_(); },
@@ -288,7 +255,6 @@ void SetupPage::Image1_SetClick() {
     if (setter_ == nullptr || state_.devices.table.count == 0 || !choice) {
         return;
     }
-    state_.poll.lastSettingStatus.store(PollState::kNoSettingSent);
     lastOutcome_ = setter_->Set(*choice);
 }
 

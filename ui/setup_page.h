@@ -74,7 +74,6 @@ class SetupPage final : public QObject {
     Dialogs& dialogs_;
     StatusSink& status_;
     Engine* engine_ = nullptr;
-    std::unique_ptr<Dialogs> reportDialogs_;  // the setter's, aware of refusals
     std::unique_ptr<ScheduleSetter> setter_;
     std::function<void()> pump_;
     std::optional<ScheduleSetOutcome> lastOutcome_;
