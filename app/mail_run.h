@@ -7,9 +7,9 @@
 #include "app/app_state.h"
 #include "app/front_end.h"
 #include "device/clock.h"
-#include "notify/host_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_sender.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/delivery/mail_sender.h"
+#include "notify/settings/host_settings_store.h"
 
 namespace raid {
 

@@ -7,11 +7,11 @@
 
 #include "app/app_state.h"
 #include "app/folders.h"
-#include "notify/host_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_settings_store.h"
-#include "notify/password_scramble.h"
-#include "notify/settings_folder.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/host_settings_store.h"
+#include "notify/settings/mail_settings_store.h"
+#include "notify/settings/password_scramble.h"
+#include "notify/settings/settings_folder.h"
 #include "sysinfo/system_info.h"
 
 namespace raid::cli {

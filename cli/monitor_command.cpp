@@ -21,7 +21,7 @@
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
 #include "monitor/whole_file.h"
-#include "notify/settings_folder.h"
+#include "notify/settings/settings_folder.h"
 
 namespace raid::cli {
 namespace {

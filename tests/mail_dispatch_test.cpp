@@ -11,9 +11,9 @@
 #include <mutex>
 #include <thread>
 
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_templates.h"
-#include "notify/memory_settings_store.h"
+#include "notify/compose/mail_templates.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/memory_settings_store.h"
 
 namespace raid {
 namespace {

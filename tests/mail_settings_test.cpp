@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "monitor/mail_request.h"
-#include "notify/mail_settings_store.h"
-#include "notify/mail_templates.h"
-#include "notify/memory_settings_store.h"
-#include "notify/password_scramble.h"
+#include "notify/compose/mail_templates.h"
+#include "notify/settings/mail_settings_store.h"
+#include "notify/settings/memory_settings_store.h"
+#include "notify/settings/password_scramble.h"
 
 namespace raid {
 namespace {

@@ -1,5 +1,5 @@
 // The mail client against a real SMTP server (aiosmtpd in tests/smtp/smtp_peer.py).
-#include "notify/smtp_client.h"
+#include "notify/smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>

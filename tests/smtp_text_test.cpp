@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "notify/base64.h"
-#include "notify/dot_stuffing.h"
-#include "notify/ehlo_features.h"
-#include "notify/encoded_words.h"
-#include "notify/header_folding.h"
-#include "notify/mail_body.h"
-#include "notify/mail_date.h"
-#include "notify/mail_header.h"
-#include "notify/quoted_printable.h"
-#include "notify/smtp_reply.h"
+#include "notify/compose/encoded_words.h"
+#include "notify/compose/header_folding.h"
+#include "notify/compose/mail_body.h"
+#include "notify/compose/mail_date.h"
+#include "notify/compose/mail_header.h"
+#include "notify/compose/quoted_printable.h"
+#include "notify/smtp/base64.h"
+#include "notify/smtp/dot_stuffing.h"
+#include "notify/smtp/ehlo_features.h"
+#include "notify/smtp/smtp_reply.h"
 
 namespace raid {
 namespace {

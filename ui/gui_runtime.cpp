@@ -5,7 +5,7 @@
 
 #include "app/folders.h"
 #include "app/run_wiring.h"
-#include "notify/settings_folder.h"
+#include "notify/settings/settings_folder.h"
 #include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 

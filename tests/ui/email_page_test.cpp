@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "app/platform.h"
-#include "notify/file_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/memory_settings_store.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/file_settings_store.h"
+#include "notify/settings/memory_settings_store.h"
 #include "tests/support/smtp_peer.h"
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"

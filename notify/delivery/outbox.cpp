@@ -1,0 +1,228 @@
+#include "notify/delivery/outbox.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <system_error>
+
+#include "notify/settings/private_file.h"
+
+namespace raid {
+namespace {
+
+constexpr const char* kSuffix = ".mail";
+constexpr std::size_t kMaxMailBytes = 4 << 20;
+
+std::string FormatMail(const Outbox::Mail& mail) {
+    nlohmann::ordered_json j;
+    j["created"] = mail.created;
+    j["nextAttempt"] = mail.nextAttempt;
+    j["failures"] = mail.failures;
+    j["lastError"] = mail.lastError;
+    j["fromName"] = mail.message.fromName;
+    j["fromAddress"] = mail.message.fromAddress;
+    j["recipients"] = mail.message.recipients;
+    j["subject"] = mail.message.subject;
+    j["body"] = mail.message.bodyLines;
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+bool IsStringList(const nlohmann::json& j) {
+    return j.is_array() &&
+           std::all_of(j.begin(), j.end(), [](const nlohmann::json& e) { return e.is_string(); });
+}
+
+bool ParseMail(const std::string& text, Outbox::Mail& mail) {
+    const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    if (!j.is_object()) {
+        return false;
+    }
+    for (const char* key : {"created", "nextAttempt", "failures"}) {
+        if (!j.contains(key) || !j[key].is_number_integer()) {
+            return false;
+        }
+    }
+    for (const char* key : {"lastError", "fromName", "fromAddress", "subject"}) {
+        if (!j.contains(key) || !j[key].is_string()) {
+            return false;
+        }
+    }
+    if (!j.contains("recipients") || !IsStringList(j["recipients"]) || !j.contains("body") ||
+        !IsStringList(j["body"])) {
+        return false;
+    }
+    mail.created = j["created"].get<std::int64_t>();
+    mail.nextAttempt = j["nextAttempt"].get<std::int64_t>();
+    mail.failures =
+        static_cast<int>(std::clamp<std::int64_t>(j["failures"].get<std::int64_t>(), 0, 1'000'000));
+    mail.lastError = j["lastError"].get<std::string>();
+    mail.message.fromName = j["fromName"].get<std::string>();
+    mail.message.fromAddress = j["fromAddress"].get<std::string>();
+    mail.message.subject = j["subject"].get<std::string>();
+    mail.message.recipients = j["recipients"].get<std::vector<std::string>>();
+    mail.message.bodyLines = j["body"].get<std::vector<std::string>>();
+    return true;
+}
+
+}  // namespace
+
+std::int64_t RetryPause(int failures) {
+    std::int64_t pause = Outbox::kFirstPause;
+    for (int i = 1; i < failures && pause < Outbox::kLongestPause; ++i) {
+        pause *= 2;
+    }
+    return std::min(pause, Outbox::kLongestPause);
+}
+
+Outbox::Outbox(std::string folder) : folder_(std::move(folder)) {}
+
+std::string Outbox::PathOf(const std::string& id) const {
+    return (std::filesystem::path(folder_) / (id + kSuffix)).string();
+}
+
+std::string Outbox::Save(const Mail& mail) const {
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    if (ec) {
+        return "cannot make the mail folder " + folder_ + ": " + ec.message();
+    }
+    return SavePrivateFile(PathOf(mail.id), FormatMail(mail));
+}
+
+std::string Outbox::NewId(std::int64_t now) {
+    for (;;) {
+        std::string id = std::to_string(now) + "-" + std::to_string(++sequence_);
+        std::error_code ec;
+        if (!Find(id) && !std::filesystem::exists(PathOf(id), ec)) {
+            return id;
+        }
+    }
+}
+
+std::vector<std::string> Outbox::Resume() {
+    std::vector<std::string> problems;
+    if (folder_.empty()) {
+        return problems;
+    }
+    std::string lockError;
+    if (!lock_.Acquire(folder_, lockError)) {
+        if (!lockError.empty()) {
+            problems.push_back("Waiting mails are not resumed: " + lockError);
+        }
+        return problems;
+    }
+    std::error_code ec;
+    std::vector<std::string> ids;
+    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::filesystem::path& path = it->path();
+        if (path.extension() == kSuffix) {
+            ids.push_back(path.stem().string());
+        }
+    }
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        problems.push_back("cannot read the mail folder " + folder_ + ": " + ec.message());
+    }
+    std::sort(ids.begin(), ids.end());
+    for (const auto& id : ids) {
+        if (Find(id)) {
+            continue;
+        }
+        const PrivateFileLoad load = LoadPrivateFile(PathOf(id), kMaxMailBytes);
+        Mail mail;
+        mail.id = id;
+        if (load.outcome == PrivateFileLoad::Outcome::Loaded && ParseMail(load.data, mail)) {
+            mails_.push_back(std::move(mail));
+            continue;
+        }
+        if (load.outcome == PrivateFileLoad::Outcome::Missing) {
+            continue;
+        }
+        std::string moveError;
+        const std::string aside = MoveAside(PathOf(id), moveError);
+        const std::string why = load.error.empty() ? "it is not a mail" : load.error;
+        problems.push_back("The waiting mail " + PathOf(id) + " could not be read (" + why + ")" +
+                           (aside.empty() ? "; " + moveError : "; moved to " + aside));
+    }
+    std::stable_sort(mails_.begin(), mails_.end(),
+                     [](const Mail& a, const Mail& b) { return a.created < b.created; });
+    return problems;
+}
+
+std::string Outbox::Add(const MailMessage& message, std::int64_t now, std::string* id) {
+    Mail mail;
+    mail.id = NewId(now);
+    mail.created = now;
+    mail.nextAttempt = now;
+    mail.message = message;
+    std::string error = Save(mail);
+    if (id != nullptr) {
+        *id = mail.id;
+    }
+    mails_.push_back(std::move(mail));
+    return error;
+}
+
+const Outbox::Mail* Outbox::Find(const std::string& id) const {
+    const auto it =
+        std::find_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; });
+    return it == mails_.end() ? nullptr : &*it;
+}
+
+const Outbox::Mail* Outbox::NextDue(std::int64_t now) const {
+    const Mail* due = nullptr;
+    for (const Mail& mail : mails_) {
+        if (mail.nextAttempt <= now && (due == nullptr || mail.nextAttempt < due->nextAttempt)) {
+            due = &mail;
+        }
+    }
+    return due;
+}
+
+std::optional<std::int64_t> Outbox::EarliestAttempt() const {
+    std::optional<std::int64_t> earliest;
+    for (const Mail& mail : mails_) {
+        if (!earliest || mail.nextAttempt < *earliest) {
+            earliest = mail.nextAttempt;
+        }
+    }
+    return earliest;
+}
+
+std::string Outbox::Delivered(const std::string& id) {
+    return GiveUp(id);
+}
+
+std::string Outbox::GiveUp(const std::string& id) {
+    mails_.erase(
+        std::remove_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; }),
+        mails_.end());
+    return RemovePrivateFile(PathOf(id));
+}
+
+bool Outbox::Failed(const std::string& id, std::int64_t now, const std::string& error,
+                    std::string* fileError) {
+    const auto it =
+        std::find_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; });
+    if (it == mails_.end()) {
+        return false;
+    }
+    Mail& mail = *it;
+    ++mail.failures;
+    mail.lastError = error;
+    if (now - mail.created >= kGiveUpAfter) {
+        const std::string removeError = GiveUp(id);
+        if (fileError != nullptr) {
+            *fileError = removeError;
+        }
+        return true;
+    }
+    mail.nextAttempt = now + RetryPause(mail.failures);
+    const std::string saveError = Save(mail);
+    if (fileError != nullptr) {
+        *fileError = saveError;
+    }
+    return false;
+}
+
+}  // namespace raid
