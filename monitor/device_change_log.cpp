@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "device/enclosure_identity.h"
+
 namespace raid {
 namespace {
 
@@ -17,12 +19,13 @@ class SetChange {
     static std::size_t Count(const DeviceTable& table) {
         return std::min<std::size_t>(table.count, kMaxDevices);
     }
-    // An entry whose disk number has no block cannot be matched with anything.
+    // An entry whose disk number has no block cannot be matched with anything;
+    // blocks are compared by identity, as their live values move between reads.
     bool Same(std::size_t oldIndex, std::size_t newIndex) const {
         const std::uint8_t oldDisk = devices_.table.Disk(oldIndex);
         const std::uint8_t newDisk = devices_.newTable.Disk(newIndex);
         return oldDisk < kMaxDisks && newDisk < kMaxDisks &&
-               devices_.previousBlocks[oldDisk] == devices_.blocks[newDisk];
+               SameEnclosure(devices_.previousBlocks[oldDisk], devices_.blocks[newDisk]);
     }
     void Arrival(std::size_t newIndex) {
         state_.DeviceChangeLines.push_back("D" + std::to_string(newIndex + 1) +
