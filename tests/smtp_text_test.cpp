@@ -87,9 +87,10 @@ TEST(SmtpReplyAssembler, EndsMultiLineRepliesAsTheServerMeantThem) {
         {"one line", {"250 OK", "x"}, 1, 250, "OK"},
         {"multi-line", {"250-a", "250-b", "250 c", "x"}, 3, 250, "c"},
         {"other code inside", {"250-a", "220 b", "250 c"}, 3, 250, "c"},
-        {"short line ends it", {"250-a", "25", "250 c"}, 2, 0, ""},
+        // Text without a code is shown whole: it is all the server said.
+        {"short line ends it", {"250-a", "25", "250 c"}, 2, 0, "25"},
         {"code only", {"354"}, 1, 354, ""},
-        {"no digits", {"abc def"}, 1, 0, "def"},
+        {"no digits", {"abc def"}, 1, 0, "abc def"},
     };
     for (const Case& c : cases) {
         SmtpReplyAssembler assembler;

@@ -58,6 +58,9 @@ std::string MailHeaderBlock(const MailMessage& message, const std::string& date,
         AddField(block, "MIME-Version", "1.0");
     }
     AddField(block, "Date", date);
+    if (!message.messageId.empty()) {
+        AddField(block, "Message-ID", "<" + message.messageId + ">");
+    }
     AddField(block, "X-Priority", "3");
     AddField(block, "X-Library", "Indy 8.0.25");
     return block;

@@ -36,7 +36,9 @@ class SmtpConnection {
     virtual void Close() = 0;
 };
 
-std::unique_ptr<SmtpConnection> MakeSmtpConnection();
+class SmtpStop;
+// `stop`, when given, may end every wait early (see SmtpStop).
+std::unique_ptr<SmtpConnection> MakeSmtpConnection(const SmtpStop* stop = nullptr);
 
 // The machine's host name for EHLO/HELO.
 std::string LocalHostName();

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "notify/smtp/smtp_connection.h"
+#include "notify/smtp/smtp_stop.h"
 
 namespace raid {
 
@@ -93,27 +94,20 @@ class SigpipeHold {
     bool held_ = false;
 };
 
-int MillisecondsUntil(SmtpDeadline deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
-    if (left <= 0) {
-        return 0;
-    }
-    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
-}
-
-// Waits until the descriptor is ready for `events`; Ok, Timeout or Failed.
-SmtpIo WaitFor(int fd, short events, SmtpDeadline deadline) {
+// Waits until the descriptor is ready for `events`; Ok, Timeout (the deadline
+// passed, or a stop's) or Failed.
+SmtpIo WaitFor(int fd, short events, SmtpDeadline deadline, const SmtpStop* stop) {
     while (true) {
-        const int wait = MillisecondsUntil(deadline);
         pollfd p{fd, events, 0};
-        const int rc = ::poll(&p, 1, wait);
+        const int rc = ::poll(&p, 1, WaitSliceMs(deadline, stop));
         if (rc > 0) {
             return Ok();
         }
         if (rc == 0) {
-            return TimedOut();
+            if (WaitOver(deadline, stop)) {
+                return TimedOut();
+            }
+            continue;
         }
         if (errno != EINTR) {
             return SystemFailure(errno);
@@ -123,6 +117,7 @@ SmtpIo WaitFor(int fd, short events, SmtpDeadline deadline) {
 
 class LinuxSmtpConnection final : public SmtpConnection {
   public:
+    explicit LinuxSmtpConnection(const SmtpStop* stop) : stop_(stop) {}
     ~LinuxSmtpConnection() override { Close(); }
 
     SmtpIo Connect(const std::string& host, int port, SmtpDeadline deadline) override {
@@ -202,7 +197,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
             const int error = SSL_get_error(ssl_, rc);
             if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) {
                 SmtpIo waited =
-                    WaitFor(fd_, error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline);
+                    WaitFor(fd_, error == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline, stop_);
                 if (!waited.ok()) {
                     return waited;
                 }
@@ -235,7 +230,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
                 return io;
             }
             if (sent == 0) {
-                io = WaitFor(fd_, POLLOUT, deadline);
+                io = WaitFor(fd_, POLLOUT, deadline, stop_);
                 if (!io.ok()) {
                     return io;
                 }
@@ -260,7 +255,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
             if (!io.ok() || received > 0) {
                 return io;
             }
-            io = WaitFor(fd_, wait, deadline);
+            io = WaitFor(fd_, wait, deadline, stop_);
             if (!io.ok()) {
                 return io;
             }
@@ -302,7 +297,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
             return SystemFailure(error);
         }
         if (rc < 0) {
-            SmtpIo waited = WaitFor(fd, POLLOUT, deadline);
+            SmtpIo waited = WaitFor(fd, POLLOUT, deadline, stop_);
             if (!waited.ok()) {
                 ::close(fd);
                 return waited;
@@ -348,7 +343,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
             return Ok();
         }
         if (error == SSL_ERROR_WANT_READ) {
-            return WaitFor(fd_, POLLIN, deadline);
+            return WaitFor(fd_, POLLIN, deadline, stop_);
         }
         return TlsStreamFailure(error);
     }
@@ -398,6 +393,7 @@ class LinuxSmtpConnection final : public SmtpConnection {
     }
 
     SigpipeHold sigpipe_;
+    const SmtpStop* stop_;
     int fd_ = -1;
     SSL_CTX* context_ = nullptr;
     SSL* ssl_ = nullptr;
@@ -405,8 +401,8 @@ class LinuxSmtpConnection final : public SmtpConnection {
 
 }  // namespace
 
-std::unique_ptr<SmtpConnection> MakeSmtpConnection() {
-    return std::make_unique<LinuxSmtpConnection>();
+std::unique_ptr<SmtpConnection> MakeSmtpConnection(const SmtpStop* stop) {
+    return std::make_unique<LinuxSmtpConnection>(stop);
 }
 
 std::string LocalHostName() {

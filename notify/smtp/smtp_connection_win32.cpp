@@ -18,6 +18,7 @@
 #include <string>
 
 #include "notify/smtp/smtp_connection.h"
+#include "notify/smtp/smtp_stop.h"
 
 namespace raid {
 
@@ -117,16 +118,6 @@ std::string TlsErrorText() {
     return text;
 }
 
-int MillisecondsUntil(SmtpDeadline deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
-    if (left <= 0) {
-        return 0;
-    }
-    return left > INT_MAX ? INT_MAX : static_cast<int>(left);
-}
-
 // The machine's trusted roots (the "ROOT" system store) into OpenSSL's store.
 bool LoadSystemRoots(SSL_CTX* context) {
     HMODULE crypt = LoadLibraryA("crypt32.dll");
@@ -166,7 +157,9 @@ bool LoadSystemRoots(SSL_CTX* context) {
 
 class WindowsSmtpConnection final : public SmtpConnection {
   public:
-    WindowsSmtpConnection() { loaded_ = api_.Load(); }
+    explicit WindowsSmtpConnection(const SmtpStop* stop = nullptr) : stop_(stop) {
+        loaded_ = api_.Load();
+    }
     ~WindowsSmtpConnection() override { Close(); }
 
     SmtpIo Connect(const std::string& host, int port, SmtpDeadline deadline) override {
@@ -378,14 +371,19 @@ class WindowsSmtpConnection final : public SmtpConnection {
         WSAPOLLFD p{};
         p.fd = socket_;
         p.events = events;
-        const int rc = api_.poll(&p, 1, MillisecondsUntil(deadline));
-        if (rc > 0) {
-            return Ok();
+        while (true) {
+            const int rc = api_.poll(&p, 1, WaitSliceMs(deadline, stop_));
+            if (rc > 0) {
+                return Ok();
+            }
+            if (rc != 0) {
+                return Failure(SmtpIo::Kind::Failed,
+                               SystemText(static_cast<DWORD>(api_.lastError())));
+            }
+            if (WaitOver(deadline, stop_)) {
+                return TimedOut();
+            }
         }
-        if (rc == 0) {
-            return TimedOut();
-        }
-        return Failure(SmtpIo::Kind::Failed, SystemText(static_cast<DWORD>(api_.lastError())));
     }
 
     SmtpIo ConnectTo(const ADDRINFOA& a, SmtpDeadline deadline) {
@@ -429,6 +427,7 @@ class WindowsSmtpConnection final : public SmtpConnection {
 
     WinsockApi api_;
     bool loaded_ = false;
+    const SmtpStop* stop_;
     SOCKET socket_ = INVALID_SOCKET;
     SSL_CTX* context_ = nullptr;
     SSL* ssl_ = nullptr;
@@ -436,8 +435,8 @@ class WindowsSmtpConnection final : public SmtpConnection {
 
 }  // namespace
 
-std::unique_ptr<SmtpConnection> MakeSmtpConnection() {
-    return std::make_unique<WindowsSmtpConnection>();
+std::unique_ptr<SmtpConnection> MakeSmtpConnection(const SmtpStop* stop) {
+    return std::make_unique<WindowsSmtpConnection>(stop);
 }
 
 std::string LocalHostName() {

@@ -113,6 +113,15 @@ class Exchange {
             return false;
         }
         if (server_.login && features_.Offers("LOGIN")) {
+            // "auto" falls back to a plain connection when STARTTLS is not offered, which
+            // an attacker can arrange by removing it from the EHLO reply: the password
+            // then travels in clear only when the user chose "none".
+            if (!secure_ && server_.security != MailSecurity::None) {
+                Fail("auth", 0,
+                     "the server does not offer TLS; the password is sent in clear only with "
+                     "security \"none\"");
+                return false;
+            }
             if (!Command("auth LOGIN", "auth", 334) ||
                 !Command(Base64Encode(server_.user), "auth", 334) ||
                 !Command(Base64Encode(server_.password), "auth", 235)) {
@@ -122,10 +131,23 @@ class Exchange {
         if (!Command("Mail from:<" + message.fromAddress + ">", "mail from", 250)) {
             return false;
         }
+        // A recipient the server refuses must not cost the others their mail.
+        std::size_t taken = 0;
         for (const std::string& recipient : message.recipients) {
-            if (!Command("RCPT to:<" + recipient + ">", "rcpt to", 250)) {
+            SmtpReply reply;
+            if (!Command("RCPT to:<" + recipient + ">", "rcpt to", 0, &reply)) {
                 return false;
             }
+            if (reply.code == 250 || reply.code == 251) {
+                ++taken;
+            } else {
+                outcome_.refused.push_back({recipient, reply.code, Printable(reply.Text())});
+            }
+        }
+        if (taken == 0) {
+            const RecipientRefusal& last = outcome_.refused.back();
+            Fail("rcpt to", last.replyCode, last.replyText);
+            return false;
         }
         if (!Command("Data", "data", 354)) {
             return false;
@@ -173,6 +195,7 @@ class Exchange {
             Fail("tls", 0, IoText(io, "no TLS handshake"));
             return false;
         }
+        secure_ = true;
         return true;
     }
 
@@ -291,7 +314,8 @@ class Exchange {
     ReplyLineSplitter splitter_;
     EhloFeatures features_;
     SmtpOutcome outcome_;
-    bool usable_ = true;  // no socket or TLS failure: Quit can still be sent
+    bool usable_ = true;   // no socket or TLS failure: Quit can still be sent
+    bool secure_ = false;  // the connection runs under TLS
     std::array<char, kReceiveChunk> buffer_{};
 };
 

@@ -9,6 +9,10 @@ std::string SmtpReply::Text() const {
         return {};
     }
     const std::string& last = lines.back();
+    // A line without a code is not SMTP: all of it is what the server said.
+    if (ReplyCodeOf(last) == 0) {
+        return last;
+    }
     return last.size() > 4 ? last.substr(4) : std::string();
 }
 

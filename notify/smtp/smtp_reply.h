@@ -15,7 +15,8 @@ constexpr std::size_t kMaxReplyLines = 1024;
 struct SmtpReply {
     int code = 0;                    // first three characters of the last line; 0 if not digits
     std::vector<std::string> lines;  // without their line ends
-    // The last line after its code and separator, e.g. "No such user".
+    // The last line after its code and separator, e.g. "No such user"; the whole line when
+    // it has no code.
     std::string Text() const;
 };
 
