@@ -31,6 +31,10 @@ class MailRun {
     // before engine.Start().
     void Connect(Engine& engine);
 
+    // At the end of the run, before the engine closes: lets a mail being
+    // sent finish for a few seconds and logs its outcome through the engine.
+    void Stop() { dispatcher_.Stop(); }
+
     MailDispatcher& dispatcher() { return dispatcher_; }
     SettingsStore& store() { return *host_.store; }
     // Where the settings live, for messages.

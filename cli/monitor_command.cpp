@@ -179,6 +179,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     }
 
     std::printf("Stopping.\n");
+    mailRun.Stop();
     engine.Close();
     const std::string error = SaveOwedLogLines(state.log);
     if (!error.empty()) {

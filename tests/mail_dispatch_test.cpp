@@ -27,11 +27,12 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// A mail server the test controls: down, refusing at the final ".", or
-// accepting; it remembers what it was given and when.
+// A mail server the test controls: down, refusing at the final "." for now
+// (451) or for good (554), or accepting; it remembers what it was given and
+// when.
 class ScriptedServer {
   public:
-    enum class Mode { Accept, Down, RefuseAtEnd };
+    enum class Mode { Accept, Down, RefuseAtEnd, RejectAtEnd };
 
     MailSender Sender() {
         return [this](const SmtpServer& server, const MailMessage& message, Clock& clock,
@@ -84,10 +85,10 @@ class ScriptedServer {
         events.connected();
         events.workBegin();
         events.workEnd();
-        if (mode == Mode::RefuseAtEnd) {
+        if (mode == Mode::RefuseAtEnd || mode == Mode::RejectAtEnd) {
             outcome.step = "message";
-            outcome.replyCode = 554;
-            outcome.replyText = "Message rejected";
+            outcome.replyCode = mode == Mode::RefuseAtEnd ? 451 : 554;
+            outcome.replyText = mode == Mode::RefuseAtEnd ? "Try again later" : "Message rejected";
         } else {
             outcome.accepted = true;
             std::lock_guard lock(mutex_);
@@ -295,12 +296,27 @@ TEST_F(MailDispatchTest, AMailIsGivenUpAfterADayWithALogLine) {
     EXPECT_THAT(log[0], AllOf(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Enclosure gone\" "
                                          "(Device1 RAID system fail.) to ops@example.com was "
                                          "given up after "),
-                              HasSubstr("message: 554 Message rejected")));
+                              HasSubstr("message: 451 Try again later")));
     EXPECT_THAT(errors.back(), HasSubstr("given up"));
     // The body was written, but the server refused it: that is no success.
     EXPECT_THAT(status, Not(Contains("3:Send mail Success!")));
     const auto attempts = server.Attempts();
     EXPECT_GE(attempts.back() - attempts.front(), Outbox::kGiveUpAfter);
+}
+
+TEST_F(MailDispatchTest, AMailRefusedForGoodIsGivenUpAtOnce) {
+    server.Set(ScriptedServer::Mode::RejectAtEnd);
+    dispatcher->RequestMailNotification(2, 0, 0);
+    Settle();
+    EXPECT_EQ(server.Attempts().size(), 1u);
+    EXPECT_EQ(dispatcher->outbox().Size(), 0u);
+    EXPECT_EQ(OutboxFiles(), 0u);
+    EXPECT_EQ(dispatcher->MailsGivenUp(), 1u);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_THAT(log[0], AllOf(HasSubstr("to ops@example.com was given up (message: 554 "
+                                        "Message rejected)")));
+    Wait(7200);
+    EXPECT_EQ(server.Attempts().size(), 1u);
 }
 
 TEST_F(MailDispatchTest, ARestartResumesTheWaitingMails) {
@@ -412,7 +428,7 @@ TEST_F(MailDispatchTest, TheTestMailGoesToTheSenderAndReportsTheOutcome) {
     Settle();
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_FALSE(outcomes[1].accepted);
-    EXPECT_EQ(outcomes[1].ErrorText(), "message: 554 Message rejected");
+    EXPECT_EQ(outcomes[1].ErrorText(), "message: 451 Try again later");
     EXPECT_THAT(status, Not(Contains("3:Send mail Success!")));
     EXPECT_EQ(dispatcher->outbox().Size(), 0u);  // a test mail is never kept
 

@@ -65,6 +65,8 @@ void GuiRuntime::TakeDeviceChanges() {
 
 GuiRuntime::~GuiRuntime() {
     StopWatching();
+    // A mail being sent gets a few seconds, and its outcome reaches the log.
+    mail_->Stop();
     // The workers stop before the window they report to goes away.
     engine_.reset();
 }

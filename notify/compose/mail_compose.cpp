@@ -142,6 +142,9 @@ std::string MessageProblem(const MailMessage& message) {
             return "a line of the mail contains a line break";
         }
     }
+    if (!message.messageId.empty() && !IsPlainAddress(message.messageId)) {
+        return "the Message-ID \"" + message.messageId + "\" is not of the form unique@domain";
+    }
     return {};
 }
 

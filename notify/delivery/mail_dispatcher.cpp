@@ -1,8 +1,13 @@
 #include "notify/delivery/mail_dispatcher.h"
 
+#include <algorithm>
+
 #include "monitor/time_text.h"
+#include "notify/compose/escaped_text.h"
 #include "notify/compose/event_report.h"
+#include "notify/compose/mail_address.h"
 #include "notify/compose/mail_compose.h"
+#include "notify/compose/message_id.h"
 
 namespace raid {
 namespace {
@@ -20,9 +25,9 @@ std::string Joined(const std::vector<std::string>& texts) {
 // "Mail" with the subject and, as a subject template may be empty, the
 // event's own first line.
 std::string MailTitle(const MailMessage& message) {
-    std::string title = "Mail \"" + message.subject + "\"";
+    std::string title = "Mail \"" + EscapedText(message.subject) + "\"";
     if (!message.bodyLines.empty() && !message.bodyLines.front().empty()) {
-        title += " (" + message.bodyLines.front() + ")";
+        title += " (" + EscapedText(message.bodyLines.front()) + ")";
     }
     return title;
 }
@@ -97,7 +102,8 @@ void MailDispatcher::RequestMailNotification(std::uint8_t kind, std::uint8_t dev
     }
     // Every request is a mail of its own: a second one before the mail pass
     // must not replace the first.
-    pending_.push_back({kind, EventReportLines(services_.devices, kind, device, port)});
+    pending_.push_back({kind, EventReportLines(services_.devices, kind, device, port),
+                        services_.clock.WallSeconds()});
     services_.mailFlags.fetch_or(MailSendPending);
     Wake();
 }
@@ -119,8 +125,11 @@ void MailDispatcher::ServiceMailFlags() {
             if (!settings_.MailSettingsLoaded || settings_.RecipientList.empty()) {
                 continue;
             }
+            // A mail may wait for hours in the outbox: it says when its event was.
+            std::vector<std::string> report = request.report;
+            report.push_back(std::string(kEventTimeLabel) + TimeText(request.at));
             const MailMessage message = ComposeNotification(
-                settings_, request.kind, request.report, services_.systemInfo, services_.appTitle);
+                settings_, request.kind, report, services_.systemInfo, services_.appTitle);
             const std::string error = outbox_.Add(message, services_.clock.WallSeconds());
             if (!error.empty()) {
                 Error("A notification mail is kept in memory only: " + error);
@@ -172,19 +181,56 @@ void MailDispatcher::Finished(const MailJobResult& result) {
         return;
     }
     const std::string what = MailTitle(mail->message);
-    const std::string recipients = Joined(mail->message.recipients);
-    if (outcome.accepted) {
-        Log(what + " was sent to " + recipients);
-        const std::string error = outbox_.Delivered(result.id);
-        if (!error.empty()) {
-            Error("A sent mail stays in the outbox and may be sent again after a restart: " +
-                  error);
+    // Per recipient: the ones the server took have the mail, the ones it
+    // refused for good never will; only those refused for now wait.
+    std::vector<std::string> taken;
+    std::vector<std::string> later;
+    for (const std::string& to : mail->message.recipients) {
+        const auto refusal =
+            std::find_if(outcome.refused.begin(), outcome.refused.end(),
+                         [&to](const RecipientRefusal& r) { return r.address == to; });
+        if (refusal == outcome.refused.end()) {
+            taken.push_back(to);
+        } else if (refusal->Permanent()) {
+            Log(what + " to " + EscapedText(to) + " was given up (" +
+                EscapedText(RecipientRefusalText(*refusal)) + ")");
+        } else {
+            later.push_back(to);
         }
+    }
+    if (outcome.accepted) {
+        Log(what + " was sent to " + EscapedText(Joined(taken)));
+        if (later.empty()) {
+            const std::string error = outbox_.Delivered(result.id);
+            if (!error.empty()) {
+                Error("A sent mail stays in the outbox and may be sent again after a restart: " +
+                      error);
+            }
+            return;
+        }
+    }
+    const bool everyoneRefused = outcome.step == "rcpt to" && !outcome.refused.empty();
+    if (outcome.accepted || everyoneRefused) {
+        if (later.empty()) {
+            ++givenUp_;
+            Error("A notification mail was refused for good: " + EscapedText(outcome.ErrorText()));
+            Error(outbox_.GiveUp(result.id));
+            return;
+        }
+        Error(outbox_.Narrow(result.id, later));
+    }
+    mail = outbox_.Find(result.id);
+    const std::string recipients = EscapedText(Joined(mail->message.recipients));
+    const std::string reason = EscapedText(outcome.ErrorText());
+    if (outcome.Permanent()) {
+        ++givenUp_;
+        Log(what + " to " + recipients + " was given up (" + reason + ")");
+        Error("A notification mail was refused for good: " + reason);
+        Error(outbox_.GiveUp(result.id));
         return;
     }
     const int failures = mail->failures + 1;
     std::string fileError;
-    const std::string reason = outcome.ErrorText();
     if (outbox_.Failed(result.id, services_.clock.WallSeconds(), reason, &fileError)) {
         ++givenUp_;
         Log(what + " to " + recipients + " was given up after " + std::to_string(failures) +
@@ -197,8 +243,17 @@ void MailDispatcher::Finished(const MailJobResult& result) {
     Error(fileError);
 }
 
+void MailDispatcher::Stop() {
+    if (stopped_) {
+        return;
+    }
+    stopped_ = true;
+    worker_.Stop(kMailStopGrace);
+    TakeNews();
+}
+
 void MailDispatcher::StartNext() {
-    while (!worker_.Busy()) {
+    while (!stopped_ && !worker_.Busy()) {
         if (testJob_) {
             MailJob job = std::move(*testJob_);
             testJob_.reset();
@@ -214,10 +269,24 @@ void MailDispatcher::StartNext() {
             return;
         }
         const std::string id = mail->id;
+        // A stored recipient that cannot be sent to costs only itself the mail.
+        std::vector<std::string> usable;
+        for (const std::string& to : mail->message.recipients) {
+            if (IsPlainAddress(to)) {
+                usable.push_back(to);
+            } else {
+                Log(MailTitle(mail->message) + " to \"" + EscapedText(to) +
+                    "\" was given up: the address is not of the form name@domain");
+            }
+        }
+        if (usable.size() != mail->message.recipients.size()) {
+            Error(outbox_.Narrow(id, usable));
+            mail = outbox_.Find(id);
+        }
         if (const std::string problem = MessageProblem(mail->message); !problem.empty()) {
             ++givenUp_;
-            Log(MailTitle(mail->message) + " was given up: " + problem);
-            Error("A notification mail cannot be sent: " + problem);
+            Log(MailTitle(mail->message) + " was given up: " + EscapedText(problem));
+            Error("A notification mail cannot be sent: " + EscapedText(problem));
             Error(outbox_.GiveUp(id));
             continue;
         }
@@ -248,8 +317,8 @@ TestMailStart MailDispatcher::StartTestMail(std::function<void(const SmtpOutcome
     if (testRunning_) {
         return TestMailStart::Busy;
     }
-    const MailMessage message =
-        ComposeTestMail(settings_, services_.systemInfo, services_.appTitle);
+    MailMessage message = ComposeTestMail(settings_, services_.systemInfo, services_.appTitle);
+    message.messageId = NewMessageId(services_.clock.WallSeconds(), message.fromAddress);
     ServerChoice choice = ServerFromSettings(settings_);
     std::string problem = MessageProblem(message);
     if (problem.empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -50,6 +51,11 @@ inline constexpr const char* kMailSuccess = "Send mail Success!";
 inline constexpr const char* kMailUnsaved =
     "E-Mail setting was changed, please click \"OK\" or \"Ignore\" button first!";
 inline constexpr const char* kMailNotReady = "E-Mail setting isn't ready!";
+// The body line after the event report that says when the event was seen.
+inline constexpr const char* kEventTimeLabel = "Event Time : ";
+// How long a stop waits for the server's answer to a mail being sent; a
+// service manager allows some 30 s for the whole stop.
+inline constexpr std::chrono::milliseconds kMailStopGrace{3000};
 
 // Notification mail: the main thread composes each request into its own mail,
 // keeps it in the outbox and hands it to the mail worker, which sends it; a
@@ -72,6 +78,11 @@ class MailDispatcher final : public MailRequestSink {
     // Any thread: whether ServiceMailFlags has something to do besides
     // MailFlags (news from the worker, a retry that is due).
     bool WorkDue();
+
+    // Main thread, at the end of the run: gives an exchange that runs a few
+    // seconds to finish, takes its outcome (a mail the server accepted leaves
+    // the outbox), then closes the connection. No mail starts afterwards.
+    void Stop();
 
     // The E-mail page's Test button; `done` is called on the main thread with
     // the outcome of a started test.
@@ -104,6 +115,7 @@ class MailDispatcher final : public MailRequestSink {
     struct Request {
         std::uint8_t kind;
         std::vector<std::string> report;
+        std::int64_t at;  // when the event was seen, calendar seconds
     };
 
     MailDispatchServices services_;
@@ -116,6 +128,7 @@ class MailDispatcher final : public MailRequestSink {
     bool testRunning_ = false;
     std::string running_;  // the outbox mail being sent
     std::uint64_t givenUp_ = 0;
+    bool stopped_ = false;
     std::atomic<std::int64_t> nextDue_{std::numeric_limits<std::int64_t>::max()};
     MailWorker worker_;  // declared last, so its thread stops first
 };

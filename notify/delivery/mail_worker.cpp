@@ -8,6 +8,14 @@ MailWorker::MailWorker(MailSender sender, Clock& clock, std::function<void()> re
 }
 
 MailWorker::~MailWorker() {
+    Stop(std::chrono::milliseconds(0));
+}
+
+void MailWorker::Stop(std::chrono::milliseconds grace) {
+    if (!thread_.joinable()) {
+        return;
+    }
+    smtpStop_.Request(grace);
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -63,6 +71,7 @@ void MailWorker::Run() {
         .disconnected = [this] { Event(kSessionConnecting); },
         .workBegin = [this] { Event(kSessionSending); },
         .workEnd = [this] { Event(kSessionSent); },
+        .stop = &smtpStop_,
     };
     for (;;) {
         MailJob job;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "notify/delivery/mail_sender.h"
+#include "notify/smtp/smtp_stop.h"
 
 namespace raid {
 
@@ -42,6 +44,11 @@ class MailWorker {
     MailWorker(const MailWorker&) = delete;
     MailWorker& operator=(const MailWorker&) = delete;
 
+    // Main thread: ends the worker. An exchange that runs gets `grace` to
+    // finish (a server's acceptance that comes within it is kept for
+    // TakeResult); then its connection is closed and the thread joined.
+    void Stop(std::chrono::milliseconds grace);
+
     // Main thread. False (nothing done) while an exchange runs.
     bool Start(MailJob job);
     bool Busy() const { return busy_.load(); }
@@ -68,6 +75,7 @@ class MailWorker {
     std::optional<MailJobResult> result_;
     std::vector<std::uint8_t> events_;
     bool stop_ = false;
+    SmtpStop smtpStop_;
     std::thread thread_;
 };
 

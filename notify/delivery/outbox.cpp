@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "notify/compose/message_id.h"
 #include "notify/settings/private_file.h"
 
 namespace raid {
@@ -24,6 +25,7 @@ std::string FormatMail(const Outbox::Mail& mail) {
     j["recipients"] = mail.message.recipients;
     j["subject"] = mail.message.subject;
     j["body"] = mail.message.bodyLines;
+    j["messageId"] = mail.message.messageId;
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
@@ -61,6 +63,11 @@ bool ParseMail(const std::string& text, Outbox::Mail& mail) {
     mail.message.subject = j["subject"].get<std::string>();
     mail.message.recipients = j["recipients"].get<std::vector<std::string>>();
     mail.message.bodyLines = j["body"].get<std::vector<std::string>>();
+    // Mails written before Message-IDs were kept have none.
+    if (j.contains("messageId") && j["messageId"].is_string()) {
+        mail.message.messageId = j["messageId"].get<std::string>();
+    }
+    mail.message.composedAt = mail.created;
     return true;
 }
 
@@ -155,6 +162,12 @@ std::string Outbox::Add(const MailMessage& message, std::int64_t now, std::strin
     mail.created = now;
     mail.nextAttempt = now;
     mail.message = message;
+    // Every attempt carries the same Date and Message-ID, so a reader sees
+    // when the news is from and a second copy is known as such.
+    mail.message.composedAt = now;
+    if (mail.message.messageId.empty()) {
+        mail.message.messageId = NewMessageId(now, message.fromAddress);
+    }
     std::string error = Save(mail);
     if (id != nullptr) {
         *id = mail.id;
@@ -198,6 +211,16 @@ std::string Outbox::GiveUp(const std::string& id) {
         std::remove_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; }),
         mails_.end());
     return RemovePrivateFile(PathOf(id));
+}
+
+std::string Outbox::Narrow(const std::string& id, const std::vector<std::string>& recipients) {
+    const auto it =
+        std::find_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; });
+    if (it == mails_.end()) {
+        return {};
+    }
+    it->message.recipients = recipients;
+    return Save(*it);
 }
 
 bool Outbox::Failed(const std::string& id, std::int64_t now, const std::string& error,

@@ -54,6 +54,10 @@ class Outbox {
     bool Failed(const std::string& id, std::int64_t now, const std::string& error,
                 std::string* fileError = nullptr);
 
+    // From now on the mail goes only to `recipients` (the others got it or
+    // never will). Returns an error text when its file could not be updated.
+    std::string Narrow(const std::string& id, const std::vector<std::string>& recipients);
+
     // Drops a mail that can never be sent.
     std::string GiveUp(const std::string& id);
 
