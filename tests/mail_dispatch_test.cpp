@@ -388,6 +388,8 @@ TEST_F(MailDispatchTest, NoMailForSuppressedKindsUnsavedOrEmptySettings) {
     EXPECT_EQ(noFlags.load(), 0);
 }
 
+// A CR in a template is dropped when it is read: the mail goes out, and the
+// CR cannot start a command of its own.
 TEST_F(MailDispatchTest, ATemplateEditedByHandCannotInjectIntoTheExchange) {
     std::ofstream(SubjectTemplatePath(folder.string() + "/", 1), std::ios::binary)
         << "Drive failed\rRCPT TO:<x@evil>\r\n";
@@ -395,8 +397,35 @@ TEST_F(MailDispatchTest, ATemplateEditedByHandCannotInjectIntoTheExchange) {
     Settle();
     dispatcher->RequestMailNotification(1, 0, 0);
     Settle();
-    EXPECT_THAT(server.Attempts(), IsEmpty());
+    ASSERT_EQ(server.Received().size(), 1u);
+    EXPECT_EQ(server.Received()[0].subject,
+              "[RAID GUI v0.50.11-5b Message] Drive failedRCPT TO:<x@evil>");
+    EXPECT_THAT(server.Received()[0].recipients, ElementsAre("ops@example.com"));
+    EXPECT_EQ(OutboxFiles(), 0u);
+}
+
+// A mail file edited by hand is checked again before it is sent.
+TEST_F(MailDispatchTest, AnOutboxFileEditedByHandCannotInjectIntoTheExchange) {
+    server.Set(ScriptedServer::Mode::Down);
+    dispatcher->RequestMailNotification(1, 0, 0);
+    Settle();
+    dispatcher.reset();
+    for (const auto& entry : fs::directory_iterator(folder / "outbox")) {
+        if (entry.path().extension() != ".mail") {
+            continue;
+        }
+        std::ifstream in(entry.path());
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string subject = "Drive failed\"";
+        text.replace(text.find(subject), subject.size(), "Drive failed\\r\\nRCPT TO:<x@evil>\"");
+        std::ofstream(entry.path(), std::ios::trunc) << text;
+    }
+    server.Set(ScriptedServer::Mode::Accept);
+    Restart();
+    Wait(60);
+    EXPECT_THAT(server.Received(), IsEmpty());
     ASSERT_EQ(log.size(), 1u);
+    EXPECT_THAT(log[0], HasSubstr("Drive failed\\r\\nRCPT TO:<x@evil>"));
     EXPECT_THAT(log[0], HasSubstr("given up: the subject contains a line break"));
     EXPECT_EQ(OutboxFiles(), 0u);
 }

@@ -12,8 +12,10 @@ namespace {
 constexpr std::size_t kMaxEncodedBytes = 45;
 
 bool NeedsEncoding(std::string_view word) {
-    // A plain word that looks like an encoded word would be decoded by the reader.
-    return !IsPlainHeaderText(word) || word.find("=?") != std::string_view::npos;
+    // A plain word that looks like an encoded word would be decoded by the reader; one too
+    // long for a header line of its own (SMTP allows 998 bytes) is split as encoded words.
+    return !IsPlainHeaderText(word) || word.find("=?") != std::string_view::npos ||
+           word.size() > kLongestPlainHeaderWord;
 }
 
 bool IsContinuationByte(char c) {

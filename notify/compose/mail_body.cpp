@@ -23,7 +23,14 @@ void SplitAtLineEnds(std::string_view text, std::vector<std::string>& out) {
     out.emplace_back(text.substr(start));
 }
 
+// SMTP's limit for a line without its CR LF.
+constexpr std::size_t kMaxWireLine = 998;
+
 bool IsPlainBodyLine(std::string_view line) {
+    // One byte more for the dot-stuffing of a line that starts with ".".
+    if (line.size() + 1 > kMaxWireLine) {
+        return false;
+    }
     for (const char c : line) {
         const auto u = static_cast<unsigned char>(c);
         if ((u < 0x20 && u != '\t') || u > 0x7E) {

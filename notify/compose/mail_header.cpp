@@ -25,7 +25,7 @@ std::string FromHeaderValue(const std::string& name, const std::string& address)
     }
     // An encoded word inside a quoted string is not decoded by readers, so a name that needs
     // encoding goes unquoted; Base64 leaves nothing in it that would need quoting.
-    if (!IsPlainHeaderText(name)) {
+    if (!IsPlainHeaderText(name) || EncodeHeaderText(name) != name) {
         return EncodedWords(name) + " <" + address + ">";
     }
     std::string value = "\"";

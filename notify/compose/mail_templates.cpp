@@ -3,6 +3,7 @@
 #include "monitor/log_file.h"
 #include "notify/settings/mail_settings.h"
 #include "notify/settings/private_file.h"
+#include "notify/settings/stored_text.h"
 
 namespace raid {
 namespace {
@@ -28,7 +29,7 @@ std::vector<std::string> LoadTemplate(const std::string& path) {
     if (load.outcome != PrivateFileLoad::Outcome::Loaded) {
         return {};
     }
-    return SplitLogLines(load.data);
+    return SplitLogLines(CleanStoredText(load.data));
 }
 
 std::string SaveTemplate(const std::string& path, const std::vector<std::string>& lines) {

@@ -3,12 +3,18 @@
 #include <algorithm>
 
 #include "monitor/mail_request.h"
+#include "notify/compose/escaped_text.h"
 #include "notify/compose/mail_address.h"
 #include "notify/compose/mail_templates.h"
 #include "notify/settings/password_scramble.h"
+#include "notify/settings/stored_text.h"
 
 namespace raid {
 namespace {
+
+constexpr const char* kAddressRule =
+    "is not of the form name@domain (ASCII letters, digits and . _ + -; no blanks, commas, "
+    "quotes or brackets).";
 
 constexpr std::array<const char*, 5> kServerValueNames = {
     setting::Port, setting::Smtp, setting::UserName, setting::Addr, setting::TimeOut};
@@ -85,6 +91,11 @@ void LoadMailSettings(SettingsStore& store, MailSettings& settings) {
     for (std::size_t i = 0; i < kServerValueNames.size(); ++i) {
         settings.serverList[i] = store.ReadString(kServerValueNames[i]).value_or("");
     }
+    // A name is one line: a line break or NUL edited into the file must not
+    // cost the mail.
+    std::string& name = settings.serverList[kServerUserName];
+    name = CleanStoredText(name);
+    std::erase(name, '\n');
     const auto stored = store.ReadBinary(setting::ProductId);
     const UnscrambledPassword password = UnscramblePassword(
         stored ? std::span<const std::uint8_t>(*stored) : std::span<const std::uint8_t>());
@@ -140,16 +151,14 @@ MailPageFields PageFields(const MailSettings& settings) {
 
 std::string MailFieldsProblem(const MailPageFields& fields) {
     if (!fields.addr.empty() && !IsPlainAddress(fields.addr)) {
-        return "The sender address \"" + fields.addr +
-               "\" is not of the form name@domain (no blanks, no angle brackets).";
+        return "The sender address \"" + EscapedText(fields.addr) + "\" " + kAddressRule;
     }
     if (fields.recipients.size() > kMaxRecipients) {
         return "At most 10 recipients can be kept.";
     }
     for (const auto& to : fields.recipients) {
         if (!IsPlainAddress(to)) {
-            return "The recipient address \"" + to +
-                   "\" is not of the form name@domain (no blanks, no angle brackets).";
+            return "The recipient address \"" + EscapedText(to) + "\" " + kAddressRule;
         }
     }
     const std::pair<const char*, const std::string*> texts[] = {
@@ -178,8 +187,18 @@ std::string MailFieldsProblem(const MailPageFields& fields) {
     if (fields.smtp.find_first_of(" \t") != std::string::npos) {
         return "The SMTP server name must not contain blanks.";
     }
+    for (const char c : fields.userName) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            return "The sender name must not contain control characters.";
+        }
+    }
+    if (!IsUtf8(fields.userName)) {
+        return "The sender name is not UTF-8 text.";
+    }
+    // The stored form keeps 15 bytes; a character outside ASCII takes more than one.
     if (fields.password.size() > kMaxPasswordLength) {
-        return "The password may have at most 15 characters.";
+        return "The password may have at most 15 bytes (15 ASCII characters).";
     }
     if (fields.timeOut.size() > 2 || !AllDigits(fields.timeOut)) {
         return "The time-out must be a number of seconds with at most 2 digits.";
