@@ -284,6 +284,32 @@ TEST_F(MailDeliveryTest, StrayCrAndNulInStoredTextsCostNoMail) {
     EXPECT_EQ(run.dispatcher->outbox().Size(), 0u);
 }
 
+// Templates saved in the ANSI code page (not UTF-8) are read as
+// Windows-1252: the page shows them as they were meant and the mail carries
+// them as labelled UTF-8.
+TEST_F(MailDeliveryTest, AnsiTemplatesAreReadAsWindows1252AndSentLabelled) {
+    const auto peer = StartPeer("plain");
+    ProgramRun run(clock_, scratch_.path(), peer->port());
+    {
+        std::ofstream(SubjectTemplatePath(run.TemplateDirectory(), 1), std::ios::binary)
+            << "Ger\xe4t ausgefallen \x80 5\r\n";
+        std::ofstream(ContentsTemplatePath(run.TemplateDirectory(), 1), std::ios::binary)
+            << "Temperatur 61\xb0"
+               "C\r\n";
+    }
+    run.Reload();
+    const MailPageFields page = PageFields(run.dispatcher->settings());
+    EXPECT_EQ(page.subjects[0], "Gerät ausgefallen € 5");
+    EXPECT_THAT(page.contents[0], ElementsAre("Temperatur 61°C"));
+
+    run.dispatcher->RequestMailNotification(1, 0, 0);
+    run.Settle();
+    EXPECT_THAT(peer->Stored(), HasSubstr("Content-Type: text/plain; charset=UTF-8"));
+    EXPECT_THAT(peer->Decoded(),
+                HasSubstr("\n[RAID GUI v0.50.11-5b Message] Gerät ausgefallen € 5\n"));
+    EXPECT_THAT(peer->Decoded(), HasSubstr("Temperatur 61°C\r\n"));
+}
+
 // The server has the whole message and holds its reply to ".": a stop waits
 // a few seconds, not the whole time-out, and keeps what the server said.
 TEST_F(MailDeliveryTest, AStopWhileTheServerHoldsItsReplyIsBriefAndKeepsTheOutcome) {
