@@ -196,7 +196,8 @@ std::vector<std::string> Outbox::Resume() {
     }
     std::sort(ids.begin(), ids.end());
     for (const auto& id : ids) {
-        if (Find(id) || !OwnerGone(id)) {
+        if (Find(id) || std::find(done_.begin(), done_.end(), id) != done_.end() ||
+            !OwnerGone(id)) {
             continue;
         }
         const PrivateFileLoad load = LoadPrivateFile(PathOf(id), kMaxMailBytes);
@@ -274,7 +275,11 @@ std::string Outbox::GiveUp(const std::string& id) {
     mails_.erase(
         std::remove_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; }),
         mails_.end());
-    return RemovePrivateFile(PathOf(id));
+    std::string error = RemovePrivateFile(PathOf(id));
+    if (!error.empty()) {
+        done_.push_back(id);
+    }
+    return error;
 }
 
 std::string Outbox::Narrow(const std::string& id, const std::vector<std::string>& recipients) {

@@ -90,6 +90,9 @@ class Outbox {
     OutboxLock runLock_;
     std::string runTag_;
     std::vector<Mail> mails_;  // oldest first
+    // Mails done with in this run whose file could not be removed: a rescan
+    // must not send them again.
+    std::vector<std::string> done_;
     unsigned sequence_ = 0;
 };
 
