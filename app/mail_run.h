@@ -7,9 +7,9 @@
 #include "app/app_state.h"
 #include "app/front_end.h"
 #include "device/clock.h"
-#include "notify/host_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_sender.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/delivery/mail_sender.h"
+#include "notify/settings/host_settings_store.h"
 
 namespace raid {
 
@@ -30,6 +30,10 @@ class MailRun {
     // the engine's event log and runs the start-up initialisation. Call once,
     // before engine.Start().
     void Connect(Engine& engine);
+
+    // At the end of the run, before the engine closes: lets a mail being
+    // sent finish for a few seconds and logs its outcome through the engine.
+    void Stop() { dispatcher_.Stop(); }
 
     MailDispatcher& dispatcher() { return dispatcher_; }
     SettingsStore& store() { return *host_.store; }

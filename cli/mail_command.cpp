@@ -7,11 +7,13 @@
 
 #include "app/app_state.h"
 #include "app/folders.h"
-#include "notify/host_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_settings_store.h"
-#include "notify/password_scramble.h"
-#include "notify/settings_folder.h"
+#include "cli/secret_input.h"
+#include "notify/compose/escaped_text.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/host_settings_store.h"
+#include "notify/settings/mail_settings_store.h"
+#include "notify/settings/password_scramble.h"
+#include "notify/settings/settings_folder.h"
 #include "sysinfo/system_info.h"
 
 namespace raid::cli {
@@ -54,6 +56,12 @@ std::string SettingsFolder() {
     return folder;
 }
 
+// A stored text on the terminal: a settings file must not be able to forge
+// lines or move the cursor.
+std::string Shown(const std::string& text) {
+    return EscapedText(text);
+}
+
 std::string PasswordText(const MailSettings& s) {
     if (s.PasswordStatus == kPasswordMalformed) {
         return "(unreadable, saved with another program)";
@@ -86,19 +94,19 @@ int Show() {
             quiet += (quiet.empty() ? "" : ", ") + std::string(kMailKindCaptions[kind - 1]);
         }
     }
-    std::printf("SMTP server:  %s\n", s.Server(kServerSmtp).c_str());
-    std::printf("Port:         %s\n", s.Server(kServerPort).c_str());
-    std::printf("Security:     %s\n", s.security.c_str());
-    std::printf("CA file:      %s\n", s.caFile.empty() ? "(system)" : s.caFile.c_str());
-    std::printf("Time-out:     %s s\n", s.Server(kServerTimeOut).c_str());
-    std::printf("From name:    %s\n", s.Server(kServerUserName).c_str());
-    std::printf("From:         %s\n", s.Server(kServerAddr).c_str());
-    std::printf("To:           %s\n", recipients.c_str());
+    std::printf("SMTP server:  %s\n", Shown(s.Server(kServerSmtp)).c_str());
+    std::printf("Port:         %s\n", Shown(s.Server(kServerPort)).c_str());
+    std::printf("Security:     %s\n", Shown(s.security).c_str());
+    std::printf("CA file:      %s\n", s.caFile.empty() ? "(system)" : Shown(s.caFile).c_str());
+    std::printf("Time-out:     %s s\n", Shown(s.Server(kServerTimeOut)).c_str());
+    std::printf("From name:    %s\n", Shown(s.Server(kServerUserName)).c_str());
+    std::printf("From:         %s\n", Shown(s.Server(kServerAddr)).c_str());
+    std::printf("To:           %s\n", Shown(recipients).c_str());
     std::printf("Login:        %s\n", s.Login() ? "yes" : "no");
-    std::printf("Account:      %s\n", s.Server(kServerUserId).c_str());
+    std::printf("Account:      %s\n", Shown(s.Server(kServerUserId)).c_str());
     std::printf("Password:     %s\n", PasswordText(s).c_str());
     std::printf("Not mailed:   %s\n", quiet.empty() ? "-" : quiet.c_str());
-    std::printf("Templates in: %s\n", s.TemplateDirectory.c_str());
+    std::printf("Templates in: %s\n", Shown(s.TemplateDirectory).c_str());
     return 0;
 }
 
@@ -111,11 +119,8 @@ std::string ApplySetOptions(const std::vector<std::string>& args, MailPageFields
         const std::string& option = args[i];
         if (option == "--password-stdin") {
             std::string password;
-            if (!std::getline(std::cin, password) && !std::cin.eof()) {
+            if (!ReadSecretLine(password)) {
                 return "cannot read the password from standard input";
-            }
-            if (!password.empty() && password.back() == '\r') {
-                password.pop_back();
             }
             fields.password = password;
             dirty |= kDirtyPassword;
@@ -247,7 +252,14 @@ int Test(Platform& platform, Clock& clock) {
         dispatcher.ServiceMailFlags();
     }
     if (!outcome->accepted) {
-        std::fprintf(stderr, "The test mail was not sent: %s\n", outcome->ErrorText().c_str());
+        std::fprintf(stderr, "The test mail was not sent: %s\n",
+                     EscapedText(outcome->ErrorText()).c_str());
+        return 1;
+    }
+    // Every refused recipient is named with the server's reply.
+    if (!outcome->refused.empty()) {
+        std::fprintf(stderr, "The test mail was sent, but refused for: %s\n",
+                     EscapedText(outcome->ErrorText()).c_str());
         return 1;
     }
     std::printf("%s\n", kMailSuccess);

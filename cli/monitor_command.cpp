@@ -21,7 +21,7 @@
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
 #include "monitor/whole_file.h"
-#include "notify/settings_folder.h"
+#include "notify/settings/settings_folder.h"
 
 namespace raid::cli {
 namespace {
@@ -179,6 +179,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     }
 
     std::printf("Stopping.\n");
+    mailRun.Stop();
     engine.Close();
     const std::string error = SaveOwedLogLines(state.log);
     if (!error.empty()) {

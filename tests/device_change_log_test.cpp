@@ -93,6 +93,72 @@ TEST_F(DeviceChangeLogTest, ArrivalsAndDepartures) {
     }
 }
 
+// Between two discoveries an enclosure's live values move; its identity
+// (firmware bytes, name, environment pair) does not. Enclosure A stays and B
+// leaves, with one byte of A's block changed as `offset` says.
+TEST_F(DeviceChangeLogTest, OnlyIdentityBytesTellEnclosuresApart) {
+    struct Case {
+        const char* what;
+        std::size_t offset;
+        bool identity;
+    } cases[] = {
+        {"temperature", 0x7F, false},
+        {"fan speed", 0x80, false},
+        {"fan speed low byte", 0x81, false},
+        {"buzzer", 0x82, false},
+        {"backup countdown", 0x84, false},
+        {"backup weeks", 0x87, false},
+        {"firmware version", 46, true},
+        {"product family", 51, true},
+        {"name", 54 + 39, true},
+        {"environment pair", 125, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        World w(clock);
+        w.Tables("AB", "A");
+        w.devices.blocks[5][c.offset] ^= 0x5A;
+        w.Record();
+        if (c.identity) {
+            EXPECT_THAT(w.log.DeviceChangeLines,
+                        ElementsAre("D1 Device was removed.", "D2 Device was removed.",
+                                    "D1 New Device was found.", "    Device had changed."));
+            EXPECT_EQ(w.MailedDevices(), (std::vector<std::uint8_t>{0, 1}));
+        } else {
+            EXPECT_THAT(w.log.DeviceChangeLines,
+                        ElementsAre("D2 Device was removed.", "    Device had changed."));
+            EXPECT_EQ(w.MailedDevices(), std::vector<std::uint8_t>{1});
+        }
+    }
+}
+
+// Two enclosures of one model and firmware share an identity; the one that
+// left is told by its disk number.
+TEST_F(DeviceChangeLogTest, TwinsAreToldApartByTheirDisk) {
+    struct Case {
+        std::uint8_t leftDisk;
+        const char* line;
+        std::uint8_t mailed;
+    } cases[] = {{0, "D1 Device was removed.", 0}, {1, "D2 Device was removed.", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        World w(clock);
+        w.devices.table.count = 2;
+        w.devices.table.entries[0] = kEnclosureMark | 0;
+        w.devices.table.entries[1] = kEnclosureMark | 1;
+        w.devices.previousBlocks[0].fill('T');
+        w.devices.previousBlocks[1].fill('T');
+        const std::uint8_t stays = c.leftDisk == 0 ? 1 : 0;
+        w.devices.newTable.count = 1;
+        w.devices.newTable.entries[0] = kEnclosureMark | stays;
+        w.devices.blocks[stays].fill('T');
+        w.devices.blocks[stays][0x7F] = 0x31;  // its temperature moved
+        w.Record();
+        EXPECT_THAT(w.log.DeviceChangeLines, ElementsAre(c.line, "    Device had changed."));
+        EXPECT_EQ(w.MailedDevices(), std::vector<std::uint8_t>{c.mailed});
+    }
+}
+
 TEST_F(DeviceChangeLogTest, SameCountChangesNothingEvenWhenTheEnclosuresDiffer) {
     world.Tables("AB", "CD");
     world.Record();

@@ -116,6 +116,15 @@ TEST(DeviceChange, AnEnclosureThatLeavesIsLoggedWithAKindTwoRequest) {
         return l.rfind("D2 Device was removed.", 0) == 0;
     });
     EXPECT_TRUE(logged);
+    // The mirror stays: its backup countdown moved between the two
+    // discoveries, which must not make it look removed and found again.
+    const auto removals = std::count_if(rig.mail.Requests().begin(), rig.mail.Requests().end(),
+                                        [](const auto& r) { return r.kind == kMailDeviceRemoved; });
+    EXPECT_EQ(removals, 1);
+    for (const std::string& line : lines) {
+        EXPECT_NE(line.rfind("D1 Device was removed.", 0), 0u) << line;
+        EXPECT_EQ(line.find("New Device was found."), std::string::npos) << line;
+    }
 }
 
 TEST(DeviceChange, AStatusPollInProgressDelaysTheRecount) {

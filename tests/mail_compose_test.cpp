@@ -1,9 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "notify/event_report.h"
-#include "notify/mail_address.h"
-#include "notify/mail_compose.h"
+#include "notify/compose/event_report.h"
+#include "notify/compose/mail_address.h"
+#include "notify/compose/mail_compose.h"
 #include "sim/ata_text.h"
 
 namespace raid {

@@ -11,9 +11,9 @@
 #include <mutex>
 #include <thread>
 
-#include "notify/mail_dispatcher.h"
-#include "notify/mail_templates.h"
-#include "notify/memory_settings_store.h"
+#include "notify/compose/mail_templates.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/memory_settings_store.h"
 
 namespace raid {
 namespace {
@@ -27,11 +27,12 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::StartsWith;
 
-// A mail server the test controls: down, refusing at the final ".", or
-// accepting; it remembers what it was given and when.
+// A mail server the test controls: down, refusing at the final "." for now
+// (451) or for good (554), or accepting; it remembers what it was given and
+// when.
 class ScriptedServer {
   public:
-    enum class Mode { Accept, Down, RefuseAtEnd };
+    enum class Mode { Accept, Down, RefuseAtEnd, RejectAtEnd };
 
     MailSender Sender() {
         return [this](const SmtpServer& server, const MailMessage& message, Clock& clock,
@@ -84,10 +85,10 @@ class ScriptedServer {
         events.connected();
         events.workBegin();
         events.workEnd();
-        if (mode == Mode::RefuseAtEnd) {
+        if (mode == Mode::RefuseAtEnd || mode == Mode::RejectAtEnd) {
             outcome.step = "message";
-            outcome.replyCode = 554;
-            outcome.replyText = "Message rejected";
+            outcome.replyCode = mode == Mode::RefuseAtEnd ? 451 : 554;
+            outcome.replyText = mode == Mode::RefuseAtEnd ? "Try again later" : "Message rejected";
         } else {
             outcome.accepted = true;
             std::lock_guard lock(mutex_);
@@ -265,7 +266,9 @@ TEST_F(MailDispatchTest, AMailTheServerDidNotTakeIsRetriedWithDoublingPausesUnti
 // The mail thread sleeps between mails: it must be woken for a request and for
 // the worker's news, and may sleep until the next retry is due.
 TEST_F(MailDispatchTest, TheMailThreadIsWokenForWorkAndMaySleepUntilTheNextRetry) {
-    EXPECT_EQ(dispatcher->SleepMs(), std::numeric_limits<std::uint32_t>::max());
+    // Idle, it still looks at the outbox folder every two minutes for mails
+    // another run left.
+    EXPECT_EQ(dispatcher->SleepMs(), kOutboxRescanSeconds * 1000);
     server.Set(ScriptedServer::Mode::Down);
     const int idle = wakes.load();
     dispatcher->RequestMailNotification(1, 0, 1);
@@ -295,12 +298,27 @@ TEST_F(MailDispatchTest, AMailIsGivenUpAfterADayWithALogLine) {
     EXPECT_THAT(log[0], AllOf(StartsWith("Mail \"[RAID GUI v0.50.11-5b Message] Enclosure gone\" "
                                          "(Device1 RAID system fail.) to ops@example.com was "
                                          "given up after "),
-                              HasSubstr("message: 554 Message rejected")));
+                              HasSubstr("message: 451 Try again later")));
     EXPECT_THAT(errors.back(), HasSubstr("given up"));
     // The body was written, but the server refused it: that is no success.
     EXPECT_THAT(status, Not(Contains("3:Send mail Success!")));
     const auto attempts = server.Attempts();
     EXPECT_GE(attempts.back() - attempts.front(), Outbox::kGiveUpAfter);
+}
+
+TEST_F(MailDispatchTest, AMailRefusedForGoodIsGivenUpAtOnce) {
+    server.Set(ScriptedServer::Mode::RejectAtEnd);
+    dispatcher->RequestMailNotification(2, 0, 0);
+    Settle();
+    EXPECT_EQ(server.Attempts().size(), 1u);
+    EXPECT_EQ(dispatcher->outbox().Size(), 0u);
+    EXPECT_EQ(OutboxFiles(), 0u);
+    EXPECT_EQ(dispatcher->MailsGivenUp(), 1u);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_THAT(log[0], AllOf(HasSubstr("to ops@example.com was given up (message: 554 "
+                                        "Message rejected)")));
+    Wait(7200);
+    EXPECT_EQ(server.Attempts().size(), 1u);
 }
 
 TEST_F(MailDispatchTest, ARestartResumesTheWaitingMails) {
@@ -372,6 +390,8 @@ TEST_F(MailDispatchTest, NoMailForSuppressedKindsUnsavedOrEmptySettings) {
     EXPECT_EQ(noFlags.load(), 0);
 }
 
+// A CR in a template is dropped when it is read: the mail goes out, and the
+// CR cannot start a command of its own.
 TEST_F(MailDispatchTest, ATemplateEditedByHandCannotInjectIntoTheExchange) {
     std::ofstream(SubjectTemplatePath(folder.string() + "/", 1), std::ios::binary)
         << "Drive failed\rRCPT TO:<x@evil>\r\n";
@@ -379,8 +399,35 @@ TEST_F(MailDispatchTest, ATemplateEditedByHandCannotInjectIntoTheExchange) {
     Settle();
     dispatcher->RequestMailNotification(1, 0, 0);
     Settle();
-    EXPECT_THAT(server.Attempts(), IsEmpty());
+    ASSERT_EQ(server.Received().size(), 1u);
+    EXPECT_EQ(server.Received()[0].subject,
+              "[RAID GUI v0.50.11-5b Message] Drive failedRCPT TO:<x@evil>");
+    EXPECT_THAT(server.Received()[0].recipients, ElementsAre("ops@example.com"));
+    EXPECT_EQ(OutboxFiles(), 0u);
+}
+
+// A mail file edited by hand is checked again before it is sent.
+TEST_F(MailDispatchTest, AnOutboxFileEditedByHandCannotInjectIntoTheExchange) {
+    server.Set(ScriptedServer::Mode::Down);
+    dispatcher->RequestMailNotification(1, 0, 0);
+    Settle();
+    dispatcher.reset();
+    for (const auto& entry : fs::directory_iterator(folder / "outbox")) {
+        if (entry.path().extension() != ".mail") {
+            continue;
+        }
+        std::ifstream in(entry.path());
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string subject = "Drive failed\"";
+        text.replace(text.find(subject), subject.size(), "Drive failed\\r\\nRCPT TO:<x@evil>\"");
+        std::ofstream(entry.path(), std::ios::trunc) << text;
+    }
+    server.Set(ScriptedServer::Mode::Accept);
+    Restart();
+    Wait(60);
+    EXPECT_THAT(server.Received(), IsEmpty());
     ASSERT_EQ(log.size(), 1u);
+    EXPECT_THAT(log[0], HasSubstr("Drive failed\\r\\nRCPT TO:<x@evil>"));
     EXPECT_THAT(log[0], HasSubstr("given up: the subject contains a line break"));
     EXPECT_EQ(OutboxFiles(), 0u);
 }
@@ -412,7 +459,7 @@ TEST_F(MailDispatchTest, TheTestMailGoesToTheSenderAndReportsTheOutcome) {
     Settle();
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_FALSE(outcomes[1].accepted);
-    EXPECT_EQ(outcomes[1].ErrorText(), "message: 554 Message rejected");
+    EXPECT_EQ(outcomes[1].ErrorText(), "message: 451 Try again later");
     EXPECT_THAT(status, Not(Contains("3:Send mail Success!")));
     EXPECT_EQ(dispatcher->outbox().Size(), 0u);  // a test mail is never kept
 

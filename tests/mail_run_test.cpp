@@ -9,7 +9,7 @@
 
 #include "app/engine.h"
 #include "device/fixed_disk_catalog.h"
-#include "notify/file_settings_store.h"
+#include "notify/settings/file_settings_store.h"
 #include "sim/scenario.h"
 #include "sim/sim_transport.h"
 #include "sysinfo/canned_system_facts.h"

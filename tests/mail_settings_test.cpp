@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "monitor/mail_request.h"
-#include "notify/mail_settings_store.h"
-#include "notify/mail_templates.h"
-#include "notify/memory_settings_store.h"
-#include "notify/password_scramble.h"
+#include "notify/compose/mail_templates.h"
+#include "notify/settings/mail_settings_store.h"
+#include "notify/settings/memory_settings_store.h"
+#include "notify/settings/password_scramble.h"
 
 namespace raid {
 namespace {
@@ -227,7 +227,20 @@ TEST_F(MailSaveTest, FieldsThatCouldBreakTheMailExchangeAreRefusedAndNothingIsWr
         {"line break", [](MailPageFields& f) { f.subjects[1] = "Gone\r"; }},
         {"line break", [](MailPageFields& f) { f.smtp = "mail\n"; }},
         {"NUL", [](MailPageFields& f) { f.contents[0] = {std::string("a\0b", 3)}; }},
-        {"15 characters", [](MailPageFields& f) { f.password = "sixteen-chars!!!"; }},
+        // Addresses a server refuses in ASCII mode, or a To: header reads as something else.
+        {"recipient", [](MailPageFields& f) { f.recipients.push_back("jörg@example.com"); }},
+        {"recipient", [](MailPageFields& f) { f.recipients.push_back("a,b@example.com"); }},
+        {"recipient", [](MailPageFields& f) { f.recipients.push_back("\"a b\"@example.com"); }},
+        {"recipient", [](MailPageFields& f) { f.recipients.push_back("a(note)@example.com"); }},
+        {"recipient", [](MailPageFields& f) { f.recipients.push_back("a..b@example.com"); }},
+        {"recipient",
+         [](MailPageFields& f) { f.recipients.push_back(std::string(65, 'a') + "@example.com"); }},
+        {"sender address",
+         [](MailPageFields& f) { f.addr = "a@" + std::string(250, 'b') + ".com"; }},
+        {"control characters", [](MailPageFields& f) { f.userName = "Raid\x1b[2J"; }},
+        {"not UTF-8", [](MailPageFields& f) { f.userName = "Ger\xe4t"; }},
+        {"15 bytes", [](MailPageFields& f) { f.password = "sixteen-chars!!!"; }},
+        {"15 bytes", [](MailPageFields& f) { f.password = "pässwörd-123456"; }},
         {"time-out", [](MailPageFields& f) { f.timeOut = "120"; }},
         {"time-out", [](MailPageFields& f) { f.timeOut = "1s"; }},
         {"security", [](MailPageFields& f) { f.security = "ssl"; }},

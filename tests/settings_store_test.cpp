@@ -1,4 +1,4 @@
-#include "notify/file_settings_store.h"
+#include "notify/settings/file_settings_store.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "notify/settings_folder.h"
+#include "notify/settings/settings_folder.h"
 
 namespace raid {
 namespace {

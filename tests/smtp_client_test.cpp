@@ -1,5 +1,5 @@
 // The mail client against a real SMTP server (aiosmtpd in tests/smtp/smtp_peer.py).
-#include "notify/smtp_client.h"
+#include "notify/smtp/smtp_client.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -231,20 +231,56 @@ TEST_F(SmtpClientTest, MultiLineRepliesAreReadToTheirLastLine) {
     EXPECT_EQ(peer->Received(), "ehlo raid.test\r\n" + kEnvelope + kContent + ".\r\nQuit\r\n");
 }
 
-TEST_F(SmtpClientTest, RefusedRecipientStopsTheTransactionWithTheServersReply) {
-    const auto peer = StartPeer("refuse-rcpt");
-    MailMessage message = Notification();
-    message.recipients = {"ops@example.com", "nobody@example.com", "admin@example.com"};
-    const SmtpOutcome outcome = Send(ServerAt(peer->port()), message);
-    EXPECT_FALSE(outcome.accepted);
-    EXPECT_EQ(outcome.step, "rcpt to");
-    EXPECT_EQ(outcome.replyCode, 550);
-    EXPECT_EQ(outcome.replyText, "No such user");
-    EXPECT_EQ(outcome.ErrorText(), "rcpt to: 550 No such user");
-    EXPECT_EQ(peer->Received(),
-              "ehlo raid.test\r\nRset\r\nMail from:<raid@example.com>\r\n"
-              "RCPT to:<ops@example.com>\r\nRCPT to:<nobody@example.com>\r\nQuit\r\n");
-    EXPECT_EQ(raised_, (std::vector<std::string>{"connected", "disconnected"}));
+// The server refuses nobody@ for good (550) and later@ for now (451).
+TEST_F(SmtpClientTest, RefusedRecipientsDoNotCostTheOthersTheirMail) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> to;
+        bool accepted;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"one of three refused for good",
+         {"ops@example.com", "nobody@example.com", "admin@example.com"},
+         true,
+         "rcpt to nobody@example.com: 550 No such user"},
+        {"one of three refused for now",
+         {"ops@example.com", "later@example.com", "admin@example.com"},
+         true,
+         "rcpt to later@example.com: 451 4.2.0 Mailbox busy, try again later"},
+        {"every one refused",
+         {"nobody@example.com", "later@example.com"},
+         false,
+         "rcpt to nobody@example.com: 550 No such user; "
+         "rcpt to later@example.com: 451 4.2.0 Mailbox busy, try again later"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto peer = StartPeer("refuse-rcpt");
+        MailMessage message = Notification();
+        message.recipients = c.to;
+        const SmtpOutcome outcome = Send(ServerAt(peer->port()), message);
+        EXPECT_EQ(outcome.accepted, c.accepted);
+        EXPECT_EQ(outcome.ErrorText(), c.error);
+        ASSERT_FALSE(outcome.refused.empty());
+        EXPECT_FALSE(outcome.Permanent());
+        std::string rcpts;
+        for (const std::string& to : c.to) {
+            rcpts += "RCPT to:<" + to + ">\r\n";
+        }
+        const std::string received = peer->Received();
+        const std::string envelope =
+            "ehlo raid.test\r\nRset\r\nMail from:<raid@example.com>\r\n" + rcpts;
+        EXPECT_EQ(received.substr(0, envelope.size()), envelope);
+        if (c.accepted) {
+            // The message went to the ones the server took; its To: still names everyone.
+            const std::string stored = peer->Stored();
+            EXPECT_NE(stored.find("Device1 P1 Hard Disk Drive fail."), std::string::npos);
+            EXPECT_EQ(received.substr(envelope.size(), 6), "Data\r\n");
+        } else {
+            EXPECT_EQ(received.substr(envelope.size()), "Quit\r\n");
+        }
+    }
 }
 
 TEST_F(SmtpClientTest, BrokenServersFailCleanly) {
@@ -299,6 +335,13 @@ TEST_F(SmtpClientTest, SecuritySettingChoosesPlainStartTlsOrImplicitTls) {
         {"auto without STARTTLS stays plain", "plain", MailSecurity::Auto, "127.0.0.1", "",
          "ehlo raid.test\r\nRset\r\n" + rest},
         {"implicit TLS", "tls", MailSecurity::Tls, "127.0.0.1", "",
+         "ehlo raid.test\r\nRset\r\n" + login + rest},
+        // A server (or an attacker in between) that offers AUTH but no STARTTLS.
+        {"auto never sends the password in clear", "auth", MailSecurity::Auto, "127.0.0.1",
+         "auth: the server does not offer TLS; the password is sent in clear only with security "
+         "\"none\"",
+         "ehlo raid.test\r\nRset\r\nQuit\r\n"},
+        {"none sends it in clear as chosen", "auth", MailSecurity::None, "127.0.0.1", "",
          "ehlo raid.test\r\nRset\r\n" + login + rest},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,5 @@
 // The mail exchange over a scripted connection, for what a real server will not do on demand.
-#include "notify/smtp_exchange.h"
+#include "notify/smtp/smtp_exchange.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "notify/smtp_reply.h"
+#include "notify/smtp/smtp_reply.h"
 
 namespace raid {
 namespace {

@@ -6,16 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "notify/base64.h"
-#include "notify/dot_stuffing.h"
-#include "notify/ehlo_features.h"
-#include "notify/encoded_words.h"
-#include "notify/header_folding.h"
-#include "notify/mail_body.h"
-#include "notify/mail_date.h"
-#include "notify/mail_header.h"
-#include "notify/quoted_printable.h"
-#include "notify/smtp_reply.h"
+#include "notify/compose/encoded_words.h"
+#include "notify/compose/header_folding.h"
+#include "notify/compose/mail_body.h"
+#include "notify/compose/mail_date.h"
+#include "notify/compose/mail_header.h"
+#include "notify/compose/quoted_printable.h"
+#include "notify/smtp/base64.h"
+#include "notify/smtp/dot_stuffing.h"
+#include "notify/smtp/ehlo_features.h"
+#include "notify/smtp/smtp_reply.h"
 
 namespace raid {
 namespace {
@@ -87,9 +87,10 @@ TEST(SmtpReplyAssembler, EndsMultiLineRepliesAsTheServerMeantThem) {
         {"one line", {"250 OK", "x"}, 1, 250, "OK"},
         {"multi-line", {"250-a", "250-b", "250 c", "x"}, 3, 250, "c"},
         {"other code inside", {"250-a", "220 b", "250 c"}, 3, 250, "c"},
-        {"short line ends it", {"250-a", "25", "250 c"}, 2, 0, ""},
+        // Text without a code is shown whole: it is all the server said.
+        {"short line ends it", {"250-a", "25", "250 c"}, 2, 0, "25"},
         {"code only", {"354"}, 1, 354, ""},
-        {"no digits", {"abc def"}, 1, 0, "def"},
+        {"no digits", {"abc def"}, 1, 0, "abc def"},
     };
     for (const Case& c : cases) {
         SmtpReplyAssembler assembler;

@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QVBoxLayout>
 
-#include "notify/mail_dispatcher.h"
+#include "notify/delivery/mail_dispatcher.h"
 
 namespace raid::ui {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "device/dialogs.h"
-#include "notify/mail_settings_store.h"
+#include "notify/settings/mail_settings_store.h"
 #include "ui/widget_factory.h"
 
 namespace raid {

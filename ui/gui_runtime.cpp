@@ -5,7 +5,7 @@
 
 #include "app/folders.h"
 #include "app/run_wiring.h"
-#include "notify/settings_folder.h"
+#include "notify/settings/settings_folder.h"
 #include "ui/email_page.h"
 #include "ui/event_loop_clock.h"
 
@@ -65,6 +65,8 @@ void GuiRuntime::TakeDeviceChanges() {
 
 GuiRuntime::~GuiRuntime() {
     StopWatching();
+    // A mail being sent gets a few seconds, and its outcome reaches the log.
+    mail_->Stop();
     // The workers stop before the window they report to goes away.
     engine_.reset();
 }

@@ -12,8 +12,9 @@ connections, and writes into the folder given with --record:
 
 Modes: plain, auth (AUTH LOGIN without TLS), starttls (AUTH only after
 STARTTLS, which is required), tls (implicit TLS), refuse-ehlo, no-login,
-multiline, refuse-rcpt, drop-data (the connection is reset once message
-data arrives), tls-drop-data (the same under implicit TLS), huge-line,
+multiline, refuse-mail (553 to MAIL FROM), refuse-rcpt (550 for nobody@..., 451 for later@...), hold-data
+(the reply to the final dot comes after --hold seconds), drop-data (the
+connection is reset once message data arrives), tls-drop-data (the same under implicit TLS), huge-line,
 no-line-end, silent.
 The user "alice" with the password "s3cret" is accepted; others get 535.
 """
@@ -41,20 +42,25 @@ def authenticate(server, session, envelope, mechanism, auth_data):
 
 
 class Handler:
-    def __init__(self, mode, record):
+    def __init__(self, mode, record, hold=0.0):
         self.mode = mode
         self.record = record
+        self.hold = hold
 
     async def handle_MAIL(self, server, session, envelope, address, options):
         envelope.mail_from = address
         envelope.mail_options.extend(options)
         if self.mode == "multiline":
             return "250-Sender looks fine\r\n250-and is welcome\r\n250 OK"
+        if self.mode == "refuse-mail":
+            return "553 5.7.1 Sender address rejected"
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, options):
         if self.mode == "refuse-rcpt" and address.startswith("nobody@"):
             return "550 No such user"
+        if self.mode == "refuse-rcpt" and address.startswith("later@"):
+            return "451 4.2.0 Mailbox busy, try again later"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -70,6 +76,9 @@ class Handler:
             f.write(shown)
         if self.mode == "multiline":
             return "250-Queued\r\n250 as 4711"
+        if self.mode == "hold-data":
+            # The message is stored; the reply to "." comes late.
+            await asyncio.sleep(self.hold)
         return "250 Message accepted for delivery"
 
 
@@ -144,19 +153,21 @@ async def main():
     parser.add_argument("--record", required=True)
     parser.add_argument("--cert")
     parser.add_argument("--key")
+    parser.add_argument("--hold", type=float, default=3.0,
+                        help="hold-data: seconds before the reply to the final dot")
     parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     # The tests provoke failed handshakes and broken sessions; their tracebacks are noise.
     logging.basicConfig(level=logging.DEBUG if args.verbose else logging.CRITICAL)
     mode = args.mode
     loop = asyncio.get_running_loop()
-    handler = Handler(mode, args.record)
+    handler = Handler(mode, args.record, args.hold)
 
     kwargs = {"hostname": "peer.test", "ident": "test peer", "authenticator": authenticate}
     listen_ssl = None
     # Under implicit TLS aiosmtpd does not know the session is encrypted.
-    if mode in ("auth", "no-login", "multiline", "refuse-rcpt", "drop-data", "tls",
-                "tls-drop-data"):
+    if mode in ("auth", "no-login", "multiline", "refuse-mail", "refuse-rcpt", "hold-data",
+                "drop-data", "tls", "tls-drop-data"):
         kwargs["auth_require_tls"] = False
     if mode == "no-login":
         kwargs["auth_exclude_mechanism"] = ["LOGIN"]

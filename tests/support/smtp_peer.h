@@ -106,7 +106,8 @@ inline bool MakeCertificate(const std::filesystem::path& dir, const std::string&
 class SmtpPeer {
   public:
     SmtpPeer(const std::string& python, const std::string& mode,
-             const std::filesystem::path& cert = {}, const std::filesystem::path& key = {})
+             const std::filesystem::path& cert = {}, const std::filesystem::path& key = {},
+             const std::vector<std::string>& extraArgs = {})
         : record_("raid-smtp-peer") {
         int out[2];
         if (record_.path().empty() || ::pipe2(out, O_CLOEXEC) != 0) {
@@ -119,6 +120,7 @@ class SmtpPeer {
         if (!cert.empty()) {
             args.insert(args.end(), {"--cert", cert.string(), "--key", key.string()});
         }
+        args.insert(args.end(), extraArgs.begin(), extraArgs.end());
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
@@ -157,6 +159,9 @@ class SmtpPeer {
         WaitForFile("closed");
         return Slurp("message.eml");
     }
+
+    // What the client has sent so far, without waiting for its connection to end.
+    std::string ReceivedSoFar() const { return Slurp("received.bin"); }
 
     // The last accepted message as a mail reader shows it: From, Subject, then the body.
     std::string Decoded() const {

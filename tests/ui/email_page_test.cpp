@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "app/platform.h"
-#include "notify/file_settings_store.h"
-#include "notify/mail_dispatcher.h"
-#include "notify/memory_settings_store.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/file_settings_store.h"
+#include "notify/settings/memory_settings_store.h"
 #include "tests/support/smtp_peer.h"
 #include "tests/ui/test_classes.h"
 #include "tests/ui/window_rig.h"
@@ -577,9 +577,10 @@ class EmailPageTest : public QObject {
         QTest::newRow("delivered") << "plain"
                                    << "raid@example.com"
                                    << "Send mail Success!";
-        QTest::newRow("recipient refused") << "refuse-rcpt"
-                                           << "nobody@example.com"
-                                           << "The test mail was not sent: rcpt to: 550";
+        QTest::newRow("recipient refused")
+            << "refuse-rcpt"
+            << "nobody@example.com"
+            << "The test mail was not sent: rcpt to nobody@example.com: 550";
     }
     void testMailToARealServer() {
         QFETCH(QString, mode);

@@ -20,8 +20,8 @@
 #include <string>
 
 #include "app/platform.h"
-#include "notify/file_settings_store.h"
-#include "notify/mail_dispatcher.h"
+#include "notify/delivery/mail_dispatcher.h"
+#include "notify/settings/file_settings_store.h"
 #include "tests/ui/latency_transport.h"
 #include "tests/ui/slow_smtp_server.h"
 #include "ui/email_page.h"
