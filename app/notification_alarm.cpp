@@ -1,8 +1,8 @@
 #include "app/notification_alarm.h"
 
 #include "monitor/status_text.h"
-#include "notify/event_report.h"
-#include "notify/mail_settings.h"
+#include "notify/compose/event_report.h"
+#include "notify/settings/mail_settings.h"
 
 namespace raid {
 
