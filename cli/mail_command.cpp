@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/folders.h"
+#include "cli/cli_help.h"
 #include "notify/host_settings_store.h"
 #include "notify/mail_dispatcher.h"
 #include "notify/mail_settings_store.h"
@@ -16,14 +17,6 @@
 
 namespace raid::cli {
 namespace {
-
-constexpr const char* kMailUsage =
-    "usage: raidcli mail show\n"
-    "       raidcli mail set [--smtp HOST] [--port PORT] [--security auto|none|starttls|tls]\n"
-    "                        [--from-name NAME] [--from ADDRESS] [--to ADDRESS ...]\n"
-    "                        [--login ACCOUNT | --no-login] [--password-stdin]\n"
-    "                        [--timeout SECONDS] [--ca-file FILE]\n"
-    "       raidcli mail test\n";
 
 // The settings as the program loads them at start-up.
 struct LoadedSettings {
