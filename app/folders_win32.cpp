@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <array>
+#include <cstdlib>
 
 #include "app/folders.h"
 
@@ -15,6 +16,16 @@ std::string ExecutableFolder() {
     std::string text(path.data(), n);
     const auto slash = text.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : text.substr(0, slash);
+}
+
+// Windows keeps the logs next to the executable, as the program always did.
+LogFolder HostLogFolder() {
+    const char* named = std::getenv("RAIDGUI_LOG_DIR");
+    if (named != nullptr && named[0] != '\0') {
+        return PrepareLogFolder(named, 0700);
+    }
+    const std::string folder = ExecutableFolder();
+    return {folder.empty() ? std::string(".") : folder, {}};
 }
 
 }  // namespace raid

@@ -7,7 +7,10 @@
 namespace raid {
 
 std::string OutboxFolder(const std::string& logFolder) {
-    return (std::filesystem::path(logFolder.empty() ? "." : logFolder) / "outbox").string();
+    // Without a log folder the mails wait in memory, never in the folder the
+    // program happened to start from.
+    return logFolder.empty() ? std::string()
+                             : (std::filesystem::path(logFolder) / "outbox").string();
 }
 
 MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,

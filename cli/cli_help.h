@@ -4,6 +4,14 @@
 
 namespace raid::cli {
 
+inline constexpr const char* kMailUsage =
+    "usage: raidcli mail show\n"
+    "       raidcli mail set [--smtp HOST] [--port PORT] [--security auto|none|starttls|tls]\n"
+    "                        [--from-name NAME] [--from ADDRESS] [--to ADDRESS ...]\n"
+    "                        [--login ACCOUNT | --no-login] [--password-stdin]\n"
+    "                        [--timeout SECONDS] [--ca-file FILE]\n"
+    "       raidcli mail test\n";
+
 // `raidcli VERB --help`: what the verb does and every option it takes, or an
 // empty text for a verb that does not exist.
 std::string VerbHelp(const std::string& verb);

@@ -4,6 +4,10 @@
 
 namespace raid::cli {
 
+bool IsHelp(std::string_view word) {
+    return word == "--help" || word == "-h";
+}
+
 CliOptions ParseCli(int argc, const char* const* argv) {
     CliOptions options;
     if (argc < 2) {
@@ -12,8 +16,13 @@ CliOptions ParseCli(int argc, const char* const* argv) {
     }
     options.verb = argv[1];
     // The mail verb's words are its own: a value may look like an option.
+    // Only where a word is an action or an option name is -h help: after
+    // `mail` or its action, never as a value (a from-name may be "-h").
     if (options.verb == "mail") {
         options.verbArgs.assign(argv + 2, argv + argc);
+        const auto& words = options.verbArgs;
+        options.help =
+            !words.empty() && (IsHelp(words[0]) || (words.size() >= 2 && IsHelp(words[1])));
         return options;
     }
     if (options.verb != "probe" && options.verb != "status" && options.verb != "monitor" &&
@@ -22,7 +31,7 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     for (int i = 2; i < argc; ++i) {
-        if (std::string_view(argv[i]) == "--help") {
+        if (IsHelp(argv[i])) {
             options.help = true;
             return options;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace raid::cli {
@@ -23,18 +24,24 @@ struct CliOptions {
 
 CliOptions ParseCli(int argc, const char* const* argv);
 
+// --help or its short form -h.
+bool IsHelp(std::string_view word);
+
+// The manual page's synopsis is these lines; a test holds them together.
 inline constexpr const char* kUsage =
-    "usage: raidcli probe   [--simulate[=scenario.json]]\n"
-    "       raidcli status  [--simulate[=scenario.json]] [--json]\n"
-    "       raidcli monitor [--simulate[=scenario.json]] [--metrics=FILE]\n"
-    "       raidcli smart   [--simulate[=scenario.json]] [--device 1|2] [--json]\n"
-    "       raidcli schedule [--device 1|2] [--simulate[=scenario.json]]\n"
-    "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] [--simulate[=...]]\n"
-    "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=...]]\n"
-    "       raidcli firmware check   FILE [--device 1|2 | --disk N|NODE] [--simulate[=...]]\n"
+    "usage: raidcli probe [--simulate[=SCENARIO]]\n"
+    "       raidcli status [--simulate[=SCENARIO]] [--json]\n"
+    "       raidcli monitor [--simulate[=SCENARIO]] [--metrics=FILE]\n"
+    "       raidcli smart [--simulate[=SCENARIO]] [--device 1|2] [--json]\n"
+    "       raidcli schedule [--device 1|2] [--simulate[=SCENARIO]]\n"
+    "       raidcli schedule set off|preset1|preset2|preset3 [--device 1|2] "
+    "[--simulate[=SCENARIO]]\n"
+    "       raidcli schedule set --days D --hours H [--device 1|2] [--simulate[=SCENARIO]]\n"
+    "       raidcli firmware check FILE [--device 1|2 | --disk N|NODE] [--simulate[=SCENARIO]]\n"
     "       raidcli firmware upgrade FILE [--device 1|2 | --disk N|NODE] [--yes] "
-    "[--simulate[=...]]\n"
-    "       raidcli mail    show | set OPTIONS | test\n"
-    "       raidcli --help | --version\n";
+    "[--simulate[=SCENARIO]]\n"
+    "       raidcli mail show | set OPTIONS | test\n"
+    "       raidcli VERB -h | --help\n"
+    "       raidcli -h | --help | --version\n";
 
 }  // namespace raid::cli

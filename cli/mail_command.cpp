@@ -7,6 +7,7 @@
 
 #include "app/app_state.h"
 #include "app/folders.h"
+#include "cli/cli_help.h"
 #include "cli/secret_input.h"
 #include "notify/compose/escaped_text.h"
 #include "notify/delivery/mail_dispatcher.h"
@@ -18,14 +19,6 @@
 
 namespace raid::cli {
 namespace {
-
-constexpr const char* kMailUsage =
-    "usage: raidcli mail show\n"
-    "       raidcli mail set [--smtp HOST] [--port PORT] [--security auto|none|starttls|tls]\n"
-    "                        [--from-name NAME] [--from ADDRESS] [--to ADDRESS ...]\n"
-    "                        [--login ACCOUNT | --no-login] [--password-stdin]\n"
-    "                        [--timeout SECONDS] [--ca-file FILE]\n"
-    "       raidcli mail test\n";
 
 // The settings as the program loads them at start-up.
 struct LoadedSettings {

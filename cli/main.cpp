@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         std::printf("raidcli %s\n", raid::kVersionText);
         return 0;
     }
-    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+    if (argc == 2 && raid::cli::IsHelp(argv[1])) {
         std::fputs(raid::cli::kUsage, stdout);
         return 0;
     }

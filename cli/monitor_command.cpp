@@ -21,6 +21,7 @@
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
 #include "monitor/whole_file.h"
+#include "notify/settings/notification_setup.h"
 #include "notify/settings/settings_folder.h"
 
 namespace raid::cli {
@@ -136,7 +137,12 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     }
 
     AppState state;
-    state.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
+    const LogFolder logs = HostLogFolder();
+    if (logs.path.empty()) {
+        std::fprintf(stderr, "raidcli: %s\n", logs.problem.c_str());
+        return 1;
+    }
+    state.log.logFolder = logs.path;
     ConsoleDialogs dialogs;
     ConsoleStatus status;
     MonitorFrontEnd frontEnd(state, metricsFile);
@@ -146,6 +152,18 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
         extras.mailsQueued = mailRun.dispatcher().outbox().Size();
         extras.mailsFailed = mailRun.dispatcher().MailsGivenUp();
     });
+    // Said before anything else, so that the journal's first lines tell where
+    // to look and whether anyone hears of a failing drive.
+    std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
+                state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
+    if (const std::string none = NoNotificationText(mailRun.store(), mailRun.storeLocation());
+        !none.empty()) {
+        std::printf("%s\n", none.c_str());
+    }
+    std::fflush(stdout);
+    if (!logs.problem.empty()) {
+        std::fprintf(stderr, "%s\n", logs.problem.c_str());
+    }
     Engine engine(state,
                   EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock,
                                  dialogs, status, mail},
@@ -153,9 +171,6 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     if (platform.lock) {
         engine.SetEnclosureLock(*platform.lock);
     }
-    std::printf("Monitoring; event log folder %s, mail settings %s (Ctrl+C ends)\n",
-                state.log.logFolder.c_str(), mailRun.storeLocation().c_str());
-    std::fflush(stdout);
     mailRun.Connect(engine);
     engine.Start();
 

@@ -10,6 +10,9 @@
 #include "cli/one_shot.h"
 #include "monitor/status_summary.h"
 #include "monitor/status_text.h"
+#include "notify/settings/host_settings_store.h"
+#include "notify/settings/notification_setup.h"
+#include "notify/settings/settings_folder.h"
 
 namespace raid::cli {
 namespace {
@@ -109,6 +112,20 @@ void PrintEnclosure(const AppState& state, std::size_t slot) {
     }
 }
 
+// What `raidcli monitor` would say at start about notifications, from the
+// same settings.
+std::string SavedSettingsNoNotification() {
+    const std::string folder = HostSettingsFolder();
+    if (folder.empty()) {
+        return "No notification is set up (no settings folder: set RAIDGUI_CONFIG_DIR or HOME).";
+    }
+    HostSettingsStore host = OpenHostSettingsStore(folder);
+    if (!host.problem.empty()) {
+        std::fprintf(stderr, "%s\n", host.problem.c_str());
+    }
+    return NoNotificationText(*host.store, host.location);
+}
+
 }  // namespace
 
 int RunStatus(Platform& platform, Clock& clock, bool json) {
@@ -123,6 +140,7 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
     const int found = engine.DiscoverAndPollOnce();
     const std::size_t shown = std::min<std::size_t>(static_cast<std::size_t>(found), kMaxDevices);
 
+    const std::string noNotification = SavedSettingsNoNotification();
     if (json) {
         nlohmann::json doc = {{"enclosures", nlohmann::json::array()}};
         for (std::size_t slot = 0; slot < shown; ++slot) {
@@ -134,6 +152,7 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
             }
             doc["enclosures"].push_back(EnclosureJson(state, slot));
         }
+        doc["notification"] = {{"setUp", noNotification.empty()}, {"problem", noNotification}};
         std::printf("%s\n",
                     doc.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     } else {
@@ -144,6 +163,9 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
                 continue;
             }
             PrintEnclosure(state, slot);
+        }
+        if (!noNotification.empty()) {
+            std::printf("%s\n", noNotification.c_str());
         }
     }
     if (found > 0) {

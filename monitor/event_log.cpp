@@ -252,6 +252,12 @@ bool Pass::ReadInto(const std::string& fileName, std::vector<std::string>& lines
 
 bool Pass::Write(const std::string& fileName, const std::vector<std::string>& lines,
                  bool fileRead) {
+    if (state_.logFolder.empty()) {
+        // A bare day-file name would land in whatever folder the program was
+        // started from.
+        Report("Event log not saved, kept in memory: no folder for the event log");
+        return false;
+    }
     if (!fileRead) {
         // Saving now would replace lines we have never seen.
         Report("Event log not saved, kept in memory: " + fileName + " could not be read first");

@@ -64,7 +64,8 @@ bool LogFileMayExist(const std::string& path) {
 }
 
 std::string SaveLogFile(const std::string& path, const std::vector<std::string>& lines) {
-    // A new log is readable by all, as the executable's folder is.
+    // Who may read the log is the folder's to decide: a user's is private, the
+    // service's open to its group.
     return ReplaceWholeFile(path, JoinLogLines(lines), 0644);
 }
 

@@ -1,22 +1,75 @@
 #include "app/folders.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace raid {
 namespace {
 
-TEST(LogFolder, ANamedFolderIsMadeWhenMissingAndTheExecutablesOtherwise) {
-    const auto named = std::filesystem::path(::testing::TempDir()) / "log-folder-test" / "logs";
-    std::filesystem::remove_all(named.parent_path());
-    EXPECT_EQ(ChooseLogFolder(named.c_str()), named.string());
-    EXPECT_TRUE(std::filesystem::is_directory(named));
-    std::filesystem::remove_all(named.parent_path());
+namespace fs = std::filesystem;
 
-    EXPECT_EQ(ChooseLogFolder(nullptr), ExecutableFolder());
-    EXPECT_EQ(ChooseLogFolder(""), ExecutableFolder());
-    EXPECT_FALSE(ExecutableFolder().empty());
+TEST(LogFolder, TheOverrideRootAndTheUsersStateFolderDecide) {
+    struct Case {
+        const char* name;
+        LogFolderInputs inputs;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"override wins even for root",
+         {.logDirOverride = "/srv/logs", .runAsRoot = true, .home = "/root"},
+         "/srv/logs"},
+        {"root", {.runAsRoot = true, .xdgStateHome = "/x", .home = "/root"}, "/var/log/raidgui"},
+        {"XDG_STATE_HOME",
+         {.xdgStateHome = "/home/u/state", .home = "/home/u"},
+         "/home/u/state/raidgui"},
+        {"relative XDG_STATE_HOME is ignored",
+         {.xdgStateHome = "state", .home = "/home/u"},
+         "/home/u/.local/state/raidgui"},
+        {"empty override is no override",
+         {.logDirOverride = "", .home = "/home/u"},
+         "/home/u/.local/state/raidgui"},
+        {"nothing to tell", {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ChooseLogFolder(c.inputs), c.expected);
+    }
+}
+
+TEST(LogFolder, IsMadeWithItsParentsAndPrivateForAUser) {
+    const fs::path base = fs::path(::testing::TempDir()) / "log-folder-test";
+    fs::remove_all(base);
+    const fs::path logs = base / ".local" / "state" / "raidgui";
+
+    const mode_t old = ::umask(022);
+    const LogFolder made = PrepareLogFolder(logs.string(), 0700);
+    ::umask(old);
+    EXPECT_EQ(made.path, logs.string());
+    EXPECT_EQ(made.problem, "");
+    struct stat info {};
+    ASSERT_EQ(::stat(logs.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISDIR(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+
+    // A folder that exists keeps the mode its owner gave it.
+    fs::permissions(logs, fs::perms(0750), fs::perm_options::replace);
+    EXPECT_EQ(PrepareLogFolder(logs.string(), 0700).problem, "");
+    ASSERT_EQ(::stat(logs.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0750u);
+
+    // A file in the way: the problem names the folder, the path is kept so
+    // that every later save reports it too.
+    std::ofstream(base / "file") << "x";
+    const LogFolder blocked = PrepareLogFolder((base / "file" / "logs").string(), 0700);
+    EXPECT_EQ(blocked.path, (base / "file" / "logs").string());
+    EXPECT_NE(blocked.problem.find((base / "file" / "logs").string()), std::string::npos)
+        << blocked.problem;
+
+    EXPECT_NE(PrepareLogFolder("", 0700).problem, "");
+    fs::remove_all(base);
 }
 
 }  // namespace

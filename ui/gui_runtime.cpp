@@ -1,7 +1,6 @@
 #include "ui/gui_runtime.h"
 
 #include <QMetaObject>
-#include <cstdlib>
 
 #include "app/folders.h"
 #include "app/run_wiring.h"
@@ -13,8 +12,12 @@ namespace raid::ui {
 
 GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceChanges> changes)
     : changes_(std::move(changes)) {
-    state_.log.logFolder = ChooseLogFolder(std::getenv("RAIDGUI_LOG_DIR"));
+    const LogFolder logs = HostLogFolder();
+    state_.log.logFolder = logs.path;
     window_ = std::make_unique<MainWindow>(state_, dialogs_, files_);
+    if (!logs.problem.empty()) {
+        window_->statusPanels().SetPanel(kPanelErrors, logs.problem);
+    }
     dialogs_.SetParent(window_.get());
     MainWindow* window = window_.get();
     mail_ =

@@ -56,6 +56,18 @@ LogViewer::LogViewer(AppState& state, Dialogs& dialogs, FileChooser& files, QWid
     button1_->setAutoDefault(false);
     button2_->setAutoDefault(false);
 
+    // Where the day files are, since it depends on who runs the window.
+    const QString folder = QString::fromStdString(state_.log.logFolder);
+    folderLabel_ = new QLabel(this);
+    folderLabel_->setObjectName("LabelLogFolder");
+    folderLabel_->setGeometry(304, 382, 288, 30);
+    folderLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    folderLabel_->setToolTip(folder);
+    const QString shown =
+        folder.isEmpty() ? QString("Not saved: no log folder") : QString("Saved in ") + folder;
+    folderLabel_->setText(
+        folderLabel_->fontMetrics().elidedText(shown, Qt::ElideMiddle, folderLabel_->width()));
+
     timer1_ = new QTimer(this);
     timer1_->setObjectName("Timer1");
     timer1_->setInterval(1000);

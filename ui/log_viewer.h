@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -47,6 +48,7 @@ class LogViewer final : public QDialog {
     QPlainTextEdit* memo1_ = nullptr;
     QPushButton* button1_ = nullptr;
     QPushButton* button2_ = nullptr;
+    QLabel* folderLabel_ = nullptr;  // the event-log folder
     QTimer* timer1_ = nullptr;
     std::size_t shownCount_ = 0;
     // The day file the shown lines belong to: a new day restarts the log,

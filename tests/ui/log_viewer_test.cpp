@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -190,6 +191,21 @@ class LogViewerTest : public QObject {
             QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
             QVERIFY(!v.viewer->following());
         }
+    }
+
+    // The folder depends on who runs the window, so the viewer says which it is.
+    void namesTheLogFolder() {
+        ViewerRig v({"a"});
+        auto* label = v.viewer->findChild<QLabel*>("LabelLogFolder");
+        QVERIFY(label != nullptr);
+        const QString folder = QString::fromStdString(v.rig.state.log.logFolder);
+        QCOMPARE(label->toolTip(), folder);
+        QVERIFY(label->text().startsWith("Saved in "));
+
+        v.rig.state.log.logFolder.clear();
+        LogViewer inMemory(v.rig.state, v.rig.dialogs, v.rig.files, &v.rig.window);
+        QCOMPARE(inMemory.findChild<QLabel*>("LabelLogFolder")->text(),
+                 QString("Not saved: no log folder"));
     }
 
     void closingStopsFollowing() {

@@ -1,0 +1,54 @@
+#include "notify/settings/notification_setup.h"
+
+#include <algorithm>
+
+#include "notify/settings/mail_settings_store.h"
+
+namespace raid {
+namespace {
+
+// Why mail would not reach anyone, or empty text when it would.
+std::string MailGap(const MailSettings& mail) {
+    if (!mail.MailKeyPresent) {
+        return "no mail settings";
+    }
+    if (mail.Server(kServerSmtp).empty()) {
+        return "the mail settings name no SMTP server";
+    }
+    const bool recipient = std::any_of(mail.RecipientList.begin(), mail.RecipientList.end(),
+                                       [](const std::string& to) { return !to.empty(); });
+    if (!recipient) {
+        return "the mail settings name no recipient";
+    }
+    constexpr std::uint32_t kAllKinds = (1u << kMailKinds) - 1;
+    if ((mail.SuppressedKinds & kAllKinds) == kAllKinds) {
+        return "every kind of notification mail is switched off";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string NoNotificationText(const MailSettings& mail, const std::string& settingsLocation) {
+    const std::string mailGap = MailGap(mail);
+    // Another way to notify (a command the settings name) joins here: any one
+    // that works is enough.
+    if (mailGap.empty()) {
+        return {};
+    }
+    return "No notification is set up (" + mailGap + " in " + settingsLocation +
+           "): a failing drive is only logged. Set up mail with "
+           "\"raidcli mail set --smtp HOST --from ADDRESS --to ADDRESS\" and try it with "
+           "\"raidcli mail test\" (see raidcli(1)).";
+}
+
+std::string NoNotificationText(SettingsStore& store, const std::string& settingsLocation) {
+    MailSettings mail;
+    mail.MailKeyPresent = store.KeyExists();
+    if (mail.MailKeyPresent) {
+        LoadMailSettings(store, mail);
+    }
+    return NoNotificationText(mail, settingsLocation);
+}
+
+}  // namespace raid
