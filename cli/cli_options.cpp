@@ -11,8 +11,8 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
-    // The mail verb's words are its own: a value may look like an option.
-    if (options.verb == "mail") {
+    // The mail and notify verbs' words are their own: a value may look like an option.
+    if (options.verb == "mail" || options.verb == "notify") {
         options.verbArgs.assign(argv + 2, argv + argc);
         return options;
     }
