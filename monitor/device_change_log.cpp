@@ -19,13 +19,32 @@ class SetChange {
     static std::size_t Count(const DeviceTable& table) {
         return std::min<std::size_t>(table.count, kMaxDevices);
     }
-    // An entry whose disk number has no block cannot be matched with anything;
-    // blocks are compared by identity, as their live values move between reads.
+    // An entry whose disk number has no block cannot be matched with anything.
+    // Blocks are compared by identity, as their live values move between
+    // reads. Enclosures of one model and firmware share an identity: among
+    // such twins only the disk number can tell which one left.
     bool Same(std::size_t oldIndex, std::size_t newIndex) const {
         const std::uint8_t oldDisk = devices_.table.Disk(oldIndex);
         const std::uint8_t newDisk = devices_.newTable.Disk(newIndex);
-        return oldDisk < kMaxDisks && newDisk < kMaxDisks &&
-               SameEnclosure(devices_.previousBlocks[oldDisk], devices_.blocks[newDisk]);
+        if (oldDisk >= kMaxDisks || newDisk >= kMaxDisks ||
+            !SameEnclosure(devices_.previousBlocks[oldDisk], devices_.blocks[newDisk])) {
+            return false;
+        }
+        return oldDisk == newDisk || !HasTwin(devices_.previousBlocks[oldDisk]);
+    }
+    // Whether another enclosure of either table shares the identity of `block`.
+    bool HasTwin(const ControllerBlock& block) const {
+        std::size_t alike = 0;
+        for (std::size_t k = 0; k < Count(devices_.table); ++k) {
+            const std::uint8_t disk = devices_.table.Disk(k);
+            alike += disk < kMaxDisks && SameEnclosure(devices_.previousBlocks[disk], block);
+        }
+        std::size_t alikeNew = 0;
+        for (std::size_t k = 0; k < Count(devices_.newTable); ++k) {
+            const std::uint8_t disk = devices_.newTable.Disk(k);
+            alikeNew += disk < kMaxDisks && SameEnclosure(devices_.blocks[disk], block);
+        }
+        return alike > 1 || alikeNew > 1;
     }
     void Arrival(std::size_t newIndex) {
         state_.DeviceChangeLines.push_back("D" + std::to_string(newIndex + 1) +

@@ -10,7 +10,8 @@ namespace raid {
 // replaces the old one: compares the old table (`devices.table`, identified by
 // `previousBlocks`) with the new one (`devices.newTable`, by `blocks`) and
 // queues arrival and departure lines for the next DetectEvents. Two entries
-// are the same enclosure when their blocks name the same one (SameEnclosure).
+// are the same enclosure when their blocks name the same one (SameEnclosure)
+// and, among enclosures that share that identity, sit on the same disk.
 // Every departure asks for a kind-2 notification mail.
 void RecordDeviceSetChange(EventLogState& state, const DeviceState& devices, MailRequestSink& mail);
 

@@ -132,6 +132,33 @@ TEST_F(DeviceChangeLogTest, OnlyIdentityBytesTellEnclosuresApart) {
     }
 }
 
+// Two enclosures of one model and firmware share an identity; the one that
+// left is told by its disk number.
+TEST_F(DeviceChangeLogTest, TwinsAreToldApartByTheirDisk) {
+    struct Case {
+        std::uint8_t leftDisk;
+        const char* line;
+        std::uint8_t mailed;
+    } cases[] = {{0, "D1 Device was removed.", 0}, {1, "D2 Device was removed.", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        World w(clock);
+        w.devices.table.count = 2;
+        w.devices.table.entries[0] = kEnclosureMark | 0;
+        w.devices.table.entries[1] = kEnclosureMark | 1;
+        w.devices.previousBlocks[0].fill('T');
+        w.devices.previousBlocks[1].fill('T');
+        const std::uint8_t stays = c.leftDisk == 0 ? 1 : 0;
+        w.devices.newTable.count = 1;
+        w.devices.newTable.entries[0] = kEnclosureMark | stays;
+        w.devices.blocks[stays].fill('T');
+        w.devices.blocks[stays][0x7F] = 0x31;  // its temperature moved
+        w.Record();
+        EXPECT_THAT(w.log.DeviceChangeLines, ElementsAre(c.line, "    Device had changed."));
+        EXPECT_EQ(w.MailedDevices(), std::vector<std::uint8_t>{c.mailed});
+    }
+}
+
 TEST_F(DeviceChangeLogTest, SameCountChangesNothingEvenWhenTheEnclosuresDiffer) {
     world.Tables("AB", "CD");
     world.Record();

@@ -266,7 +266,9 @@ TEST_F(MailDispatchTest, AMailTheServerDidNotTakeIsRetriedWithDoublingPausesUnti
 // The mail thread sleeps between mails: it must be woken for a request and for
 // the worker's news, and may sleep until the next retry is due.
 TEST_F(MailDispatchTest, TheMailThreadIsWokenForWorkAndMaySleepUntilTheNextRetry) {
-    EXPECT_EQ(dispatcher->SleepMs(), std::numeric_limits<std::uint32_t>::max());
+    // Idle, it still looks at the outbox folder every two minutes for mails
+    // another run left.
+    EXPECT_EQ(dispatcher->SleepMs(), kOutboxRescanSeconds * 1000);
     server.Set(ScriptedServer::Mode::Down);
     const int idle = wakes.load();
     dispatcher->RequestMailNotification(1, 0, 1);

@@ -57,7 +57,7 @@ std::uint32_t MailDispatcher::SleepMs() {
     if (!Idle()) {
         return 0;
     }
-    const std::int64_t due = nextDue_.load();
+    const std::int64_t due = std::min(nextDue_.load(), nextRescan_.load());
     if (due == kNever) {
         return std::numeric_limits<std::uint32_t>::max();
     }
@@ -90,7 +90,20 @@ void MailDispatcher::Initialise() {
     for (const auto& problem : outbox_.Resume()) {
         Error(problem);
     }
+    if (!outbox_.Folder().empty()) {
+        nextRescan_.store(services_.clock.WallSeconds() + kOutboxRescanSeconds);
+    }
     NoteDue();
+}
+
+void MailDispatcher::Rescan() {
+    if (outbox_.Folder().empty()) {
+        return;
+    }
+    for (const auto& problem : outbox_.Rescan()) {
+        Error(problem);
+    }
+    nextRescan_.store(services_.clock.WallSeconds() + kOutboxRescanSeconds);
 }
 
 void MailDispatcher::RequestMailNotification(std::uint8_t kind, std::uint8_t device,
@@ -140,14 +153,19 @@ void MailDispatcher::ServiceMailFlags() {
             }
         }
     }
+    // Woken for mail, or the rescan is due: mails another run left may wait.
+    if (flags != 0 || services_.clock.WallSeconds() >= nextRescan_.load()) {
+        Rescan();
+    }
     TakeNews();
     StartNext();
     NoteDue();
 }
 
 bool MailDispatcher::WorkDue() {
-    return worker_.HasNews() ||
-           (!worker_.Busy() && services_.clock.WallSeconds() >= nextDue_.load());
+    const std::int64_t now = services_.clock.WallSeconds();
+    return worker_.HasNews() || now >= nextRescan_.load() ||
+           (!worker_.Busy() && now >= nextDue_.load());
 }
 
 void MailDispatcher::TakeNews() {

@@ -65,6 +65,9 @@ inline constexpr const char* kMailUnsaved =
 inline constexpr const char* kMailNotReady = "E-Mail setting isn't ready!";
 // The body line after the event report that says when the event was seen.
 inline constexpr const char* kEventTimeLabel = "Event Time : ";
+// How often the outbox folder is looked at again at the latest, for mails
+// that another run of the program sharing it left when it ended.
+inline constexpr std::int64_t kOutboxRescanSeconds = 120;
 // How long a stop waits for the server's answer to a mail being sent; a
 // service manager allows some 30 s for the whole stop.
 inline constexpr std::chrono::milliseconds kMailStopGrace{3000};
@@ -124,6 +127,7 @@ class MailDispatcher final : public MailRequestSink {
     void Finished(const MailJobResult& result);
     void StartNext();
     void NoteDue();
+    void Rescan();
     void Status(int panel, const std::string& text);
     void Log(const std::string& line);
     void Error(const std::string& text);
@@ -149,6 +153,8 @@ class MailDispatcher final : public MailRequestSink {
     std::uint64_t givenUp_ = 0;
     bool stopped_ = false;
     std::atomic<std::int64_t> nextDue_{std::numeric_limits<std::int64_t>::max()};
+    // When the outbox folder is looked at again for mails other runs left.
+    std::atomic<std::int64_t> nextRescan_{std::numeric_limits<std::int64_t>::max()};
     MailWorker worker_;  // declared last, so its thread stops first
 };
 

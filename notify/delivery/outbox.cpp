@@ -1,8 +1,10 @@
 #include "notify/delivery/outbox.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <system_error>
 
 #include "notify/compose/message_id.h"
@@ -81,7 +83,55 @@ std::int64_t RetryPause(int failures) {
     return std::min(pause, Outbox::kLongestPause);
 }
 
+namespace {
+
+constexpr const char* kRunLockPrefix = ".run-";
+constexpr const char* kRunLockSuffix = ".lock";
+
+std::string RunLockName(const std::string& tag) {
+    return kRunLockPrefix + tag + kRunLockSuffix;
+}
+
+// A mail of a run that did not hold the folder is named "<time>-<n>-<tag>".
+std::string RunTagOf(const std::string& id) {
+    const auto first = id.find('-');
+    const auto second = first == std::string::npos ? first : id.find('-', first + 1);
+    return second == std::string::npos ? std::string() : id.substr(second + 1);
+}
+
+std::string NewRunTag() {
+    std::random_device source;
+    char tag[17];
+    std::snprintf(tag, sizeof tag, "%08x%08x", source(), source());
+    return tag;
+}
+
+}  // namespace
+
 Outbox::Outbox(std::string folder) : folder_(std::move(folder)) {}
+
+Outbox::~Outbox() {
+    // A run that leaves no mail behind leaves no lock file either.
+    if (runLock_.Held() && mails_.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(std::filesystem::path(folder_) / RunLockName(runTag_), ec);
+    }
+}
+
+bool Outbox::OwnerGone(const std::string& id) const {
+    const std::string tag = RunTagOf(id);
+    if (tag.empty() || tag == runTag_) {
+        return true;
+    }
+    OutboxLock probe;
+    std::string error;
+    if (!probe.Acquire(folder_, error, RunLockName(tag))) {
+        return false;  // the run lives, or its lock cannot be told: leave its mail
+    }
+    std::error_code ec;
+    std::filesystem::remove(std::filesystem::path(folder_) / RunLockName(tag), ec);
+    return true;
+}
 
 std::string Outbox::PathOf(const std::string& id) const {
     return (std::filesystem::path(folder_) / (id + kSuffix)).string();
@@ -99,6 +149,9 @@ std::string Outbox::Save(const Mail& mail) const {
 std::string Outbox::NewId(std::int64_t now) {
     for (;;) {
         std::string id = std::to_string(now) + "-" + std::to_string(++sequence_);
+        if (!lock_.Held() && !runTag_.empty()) {
+            id += "-" + runTag_;
+        }
         std::error_code ec;
         if (!Find(id) && !std::filesystem::exists(PathOf(id), ec)) {
             return id;
@@ -116,6 +169,17 @@ std::vector<std::string> Outbox::Resume() {
         if (!lockError.empty()) {
             problems.push_back("Waiting mails are not resumed: " + lockError);
         }
+        // The holder takes this run's mails over only once it has ended.
+        if (!runLock_.Held()) {
+            for (int tries = 0; tries < 4 && !runLock_.Held(); ++tries) {
+                runTag_ = NewRunTag();
+                std::string runError;
+                runLock_.Acquire(folder_, runError, RunLockName(runTag_));
+            }
+            if (!runLock_.Held()) {
+                runTag_.clear();
+            }
+        }
         return problems;
     }
     std::error_code ec;
@@ -132,7 +196,8 @@ std::vector<std::string> Outbox::Resume() {
     }
     std::sort(ids.begin(), ids.end());
     for (const auto& id : ids) {
-        if (Find(id)) {
+        if (Find(id) || std::find(done_.begin(), done_.end(), id) != done_.end() ||
+            !OwnerGone(id)) {
             continue;
         }
         const PrivateFileLoad load = LoadPrivateFile(PathOf(id), kMaxMailBytes);
@@ -210,7 +275,11 @@ std::string Outbox::GiveUp(const std::string& id) {
     mails_.erase(
         std::remove_if(mails_.begin(), mails_.end(), [&id](const Mail& m) { return m.id == id; }),
         mails_.end());
-    return RemovePrivateFile(PathOf(id));
+    std::string error = RemovePrivateFile(PathOf(id));
+    if (!error.empty()) {
+        done_.push_back(id);
+    }
+    return error;
 }
 
 std::string Outbox::Narrow(const std::string& id, const std::vector<std::string>& recipients) {

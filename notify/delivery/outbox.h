@@ -29,11 +29,21 @@ class Outbox {
     };
 
     explicit Outbox(std::string folder);
+    ~Outbox();
+    Outbox(const Outbox&) = delete;
+    Outbox& operator=(const Outbox&) = delete;
 
     // Reads the mails a run before left behind, when no other run of the
     // program holds the folder. A file that cannot be read is moved aside;
     // the texts say which and why. Without a folder there is nothing to read.
     std::vector<std::string> Resume();
+
+    // Looks at the folder again. The run that holds it takes over the mails
+    // of runs that have ended since (a run that does not hold the folder
+    // sends its own mails while it lives, and leaves what is left); a run
+    // that does not hold it tries again to take it over.
+    std::vector<std::string> Rescan() { return Resume(); }
+    bool HoldsFolder() const { return lock_.Held(); }
 
     // Keeps a new mail, due at once. The mail is kept in memory even when its
     // file cannot be written; the returned text then says why.
@@ -70,9 +80,19 @@ class Outbox {
     std::string Save(const Mail& mail) const;
     std::string NewId(std::int64_t now);
 
+    // Whether the run whose mail `id` names has ended (or the mail is not a
+    // run's own); its stale lock file is removed then.
+    bool OwnerGone(const std::string& id) const;
+
     std::string folder_;
     OutboxLock lock_;
+    // Held while this run does not hold the folder; names its mails.
+    OutboxLock runLock_;
+    std::string runTag_;
     std::vector<Mail> mails_;  // oldest first
+    // Mails done with in this run whose file could not be removed: a rescan
+    // must not send them again.
+    std::vector<std::string> done_;
     unsigned sequence_ = 0;
 };
 

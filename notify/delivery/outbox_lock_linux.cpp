@@ -17,13 +17,13 @@ OutboxLock::~OutboxLock() {
     }
 }
 
-bool OutboxLock::Acquire(const std::string& folder, std::string& error) {
+bool OutboxLock::Acquire(const std::string& folder, std::string& error, const std::string& name) {
     if (handle_ >= 0) {
         return true;
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    const std::string path = (std::filesystem::path(folder) / ".lock").string();
+    const std::string path = (std::filesystem::path(folder) / name).string();
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         error = "cannot open " + path + ": " + std::strerror(errno);

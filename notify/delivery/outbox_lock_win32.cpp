@@ -14,13 +14,13 @@ OutboxLock::~OutboxLock() {
     }
 }
 
-bool OutboxLock::Acquire(const std::string& folder, std::string& error) {
+bool OutboxLock::Acquire(const std::string& folder, std::string& error, const std::string& name) {
     if (handle_ >= 0) {
         return true;
     }
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    const std::string path = (std::filesystem::path(folder) / ".lock").string();
+    const std::string path = (std::filesystem::path(folder) / name).string();
     // No sharing: a second run cannot open the file while this one holds it.
     const HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

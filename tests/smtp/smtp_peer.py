@@ -12,7 +12,7 @@ connections, and writes into the folder given with --record:
 
 Modes: plain, auth (AUTH LOGIN without TLS), starttls (AUTH only after
 STARTTLS, which is required), tls (implicit TLS), refuse-ehlo, no-login,
-multiline, refuse-rcpt (550 for nobody@..., 451 for later@...), hold-data
+multiline, refuse-mail (553 to MAIL FROM), refuse-rcpt (550 for nobody@..., 451 for later@...), hold-data
 (the reply to the final dot comes after --hold seconds), drop-data (the
 connection is reset once message data arrives), tls-drop-data (the same under implicit TLS), huge-line,
 no-line-end, silent.
@@ -52,6 +52,8 @@ class Handler:
         envelope.mail_options.extend(options)
         if self.mode == "multiline":
             return "250-Sender looks fine\r\n250-and is welcome\r\n250 OK"
+        if self.mode == "refuse-mail":
+            return "553 5.7.1 Sender address rejected"
         return "250 OK"
 
     async def handle_RCPT(self, server, session, envelope, address, options):
@@ -164,8 +166,8 @@ async def main():
     kwargs = {"hostname": "peer.test", "ident": "test peer", "authenticator": authenticate}
     listen_ssl = None
     # Under implicit TLS aiosmtpd does not know the session is encrypted.
-    if mode in ("auth", "no-login", "multiline", "refuse-rcpt", "hold-data", "drop-data", "tls",
-                "tls-drop-data"):
+    if mode in ("auth", "no-login", "multiline", "refuse-mail", "refuse-rcpt", "hold-data",
+                "drop-data", "tls", "tls-drop-data"):
         kwargs["auth_require_tls"] = False
     if mode == "no-login":
         kwargs["auth_exclude_mechanism"] = ["LOGIN"]

@@ -160,6 +160,9 @@ class SmtpPeer {
         return Slurp("message.eml");
     }
 
+    // What the client has sent so far, without waiting for its connection to end.
+    std::string ReceivedSoFar() const { return Slurp("received.bin"); }
+
     // The last accepted message as a mail reader shows it: From, Subject, then the body.
     std::string Decoded() const {
         WaitForFile("closed");

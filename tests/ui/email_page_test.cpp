@@ -577,9 +577,10 @@ class EmailPageTest : public QObject {
         QTest::newRow("delivered") << "plain"
                                    << "raid@example.com"
                                    << "Send mail Success!";
-        QTest::newRow("recipient refused") << "refuse-rcpt"
-                                           << "nobody@example.com"
-                                           << "The test mail was not sent: rcpt to: 550";
+        QTest::newRow("recipient refused")
+            << "refuse-rcpt"
+            << "nobody@example.com"
+            << "The test mail was not sent: rcpt to nobody@example.com: 550";
     }
     void testMailToARealServer() {
         QFETCH(QString, mode);
