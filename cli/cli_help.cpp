@@ -29,7 +29,8 @@ std::string VerbHelp(const std::string& verb) {
         {"monitor",
          "usage: raidcli monitor [--simulate[=FILE]] [--metrics=FILE]\n"
          "Monitors until SIGINT, SIGTERM or SIGHUP: writes the event log, prints every new\n"
-         "log line and every notification.\n"
+         "log line and every notification (lost drives and enclosures, heat, fan, SMART,\n"
+         "the end of a rebuild), mails it and runs the notification command.\n"
          "  --metrics=FILE     replace FILE after every poll with the enclosures' state in\n"
          "                     the Prometheus text format\n"},
         {"smart",
