@@ -109,7 +109,8 @@ def monitor_run(tmp):
         return [line for line in lines if line.startswith(start)]
 
     for start in ["D1 Over Heat: 60 C, limit 55 C, ", "D1 temperature back to normal: 48 C, ",
-                  "D1 Fan Fail: 0 RPM, ", "D1 HDD2 SMART Warning: C5-", "D1 HDD2 --> HDD1 Failed, [03] ",
+                  "D1 Fan Fail: 0 RPM, ", "D1 HDD2 SMART Warning: C5-Current pending sector count value 200, ",
+                  "D1 HDD2 --> HDD1 Failed, [03] ",
                   "D1 HDD2 SMART Warning: 05-Reallocated sector count 0 --> 8, ",
                   "D1 HDD2 SMART Warning: C5-Current pending sector count 0 --> 2, "]:
         check(len(logged(start)) == 1, "log line %r: %r" % (start, logged(start)))
