@@ -8,6 +8,7 @@
 #include "device/device_state.h"
 #include "maintenance/maintenance_state.h"
 #include "maintenance/smart_store.h"
+#include "monitor/alert_state.h"
 #include "monitor/event_log.h"
 #include "monitor/poll_state.h"
 
@@ -24,6 +25,7 @@ struct AppState {
     DeviceState devices;
     PollState poll;
     EventLogState log;
+    AlertState alerts;
     MaintenanceState maintenance;
 
     std::atomic<std::uint8_t> MailFlags{0};

@@ -4,6 +4,7 @@
 #include <exception>
 #include <limits>
 
+#include "maintenance/smart_watch.h"
 #include "monitor/device_change_log.h"
 #include "monitor/time_text.h"
 #include "sysinfo/system_info.h"
@@ -353,8 +354,20 @@ void Engine::Timer3Tick() {
 }
 
 void Engine::ReadSmart(std::uint8_t feature) {
-    const bool ran = smartReader_.ReadSmartPass(feature).ran;
-    if (ran && feature == kSmartReadData && state_.CurrentPage == kSmartPage) {
+    const SmartPassReport report = smartReader_.ReadSmartPass(feature);
+    if (!report.ran) {
+        return;
+    }
+    const std::int64_t now = services_.clock.WallSeconds();
+    const SmartFindings found = WatchSmartPass(state_.alerts, state_.smart, state_.devices, feature,
+                                               report, now, TimeText(now));
+    if (logEvents_) {
+        AddLogLines(found.lines);
+        for (const auto& [slot, drive] : found.drives) {
+            services_.mail.RequestMailNotification(kMailSmart, slot, drive);
+        }
+    }
+    if (feature == kSmartReadData && state_.CurrentPage == kSmartPage) {
         frontEnd_.SmartDataRead();
     }
 }
@@ -390,6 +403,7 @@ EventLogServices Engine::LogServices() {
             [this](const std::string& error) { services_.status.SetPanel(kPanelErrors, error); },
         .lineAdded = [this](const std::string& line) { frontEnd_.LogLineAdded(line); },
         .appTitle = kAppTitle,
+        .alerts = &state_.alerts,
     };
 }
 

@@ -1,5 +1,6 @@
 #include "app/mail_run.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/engine.h"
@@ -17,6 +18,22 @@ MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender s
                  const std::string& settingsFolder)
     : frontEnd_(frontEnd),
       host_(OpenHostSettingsStore(settingsFolder)),
+      state_(state),
+      clock_(clock),
+      hooks_(clock, HookRunner::Hooks{
+                        .logLines =
+                            [this](const std::vector<std::string>& lines) {
+                                if (engine_ != nullptr) {
+                                    engine_->AddLogLines(lines);
+                                }
+                            },
+                        .wake =
+                            [this] {
+                                if (waker_) {
+                                    waker_();
+                                }
+                            },
+                    }),
       dispatcher_(
           MailDispatchServices{
               .store = *host_.store,
@@ -46,15 +63,52 @@ MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender s
                           waker_();
                       }
                   },
-          }) {}
+          }) {
+    state.alerts.heatLimit = ReadHeatLimit(*host_.store);
+    dispatcher_.SetAlerts(&state.alerts);
+    dispatcher_.SetFollower(NotificationFollower{
+        .requested =
+            [this](std::uint8_t kind, std::uint8_t device, std::uint8_t port,
+                   const std::vector<std::string>& report, std::int64_t at) {
+                RunHook([&] {
+                    return NotificationHookEvent(state_.devices, &state_.alerts,
+                                                 dispatcher_.settings(), state_.systemInfoLines,
+                                                 kAppTitle, kind, device, port, report, at);
+                });
+            },
+        .testStarted =
+            [this] {
+                RunHook([&] {
+                    return TestHookEvent(dispatcher_.settings(), state_.systemInfoLines, kAppTitle,
+                                         clock_.WallSeconds());
+                });
+            },
+    });
+}
+
+// Read at every event, so that a command set while the monitor runs is used
+// from the next event on.
+void MailRun::RunHook(const std::function<HookEvent()>& event) {
+    std::string problem;
+    std::optional<HookCommand> command = ReadHookCommand(*host_.store, &problem);
+    if (!problem.empty()) {
+        frontEnd_.MailProblem(problem);
+    }
+    if (command) {
+        hooks_.Add(std::move(*command), event());
+    }
+}
 
 void MailRun::Connect(Engine& engine) {
     engine_ = &engine;
     // Set before any mail job can start, so the worker thread only ever reads it.
     waker_ = engine.MailWaker();
-    engine.SetMailService([this] { dispatcher_.ServiceMailFlags(); });
-    engine.SetMailDue([this] { return dispatcher_.WorkDue(); },
-                      [this] { return dispatcher_.SleepMs(); });
+    engine.SetMailService([this] {
+        dispatcher_.ServiceMailFlags();
+        hooks_.Service();
+    });
+    engine.SetMailDue([this] { return dispatcher_.WorkDue() || hooks_.WorkDue(); },
+                      [this] { return std::min(dispatcher_.SleepMs(), hooks_.SleepMs()); });
     if (!host_.problem.empty()) {
         frontEnd_.MailProblem(host_.problem);
     }

@@ -9,6 +9,7 @@
 #include "device/clock.h"
 #include "notify/delivery/mail_dispatcher.h"
 #include "notify/delivery/mail_sender.h"
+#include "notify/hook/hook_runner.h"
 #include "notify/settings/host_settings_store.h"
 
 namespace raid {
@@ -17,8 +18,8 @@ class Engine;
 
 // The notification mail of one run: the settings (a file in `settingsFolder`
 // on Linux, the registry on Windows), the dispatcher and its outbox in the log
-// folder. Made before the engine (which takes it as its mail
-// sink) and destroyed after it.
+// folder, and the command hook that follows every notification. Made before the engine (which takes
+// it as its mail sink) and destroyed after it.
 class MailRun {
   public:
     MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
@@ -33,9 +34,13 @@ class MailRun {
 
     // At the end of the run, before the engine closes: lets a mail being
     // sent finish for a few seconds and logs its outcome through the engine.
-    void Stop() { dispatcher_.Stop(); }
+    void Stop() {
+        dispatcher_.Stop();
+        hooks_.Stop();
+    }
 
     MailDispatcher& dispatcher() { return dispatcher_; }
+    HookRunner& hooks() { return hooks_; }
     SettingsStore& store() { return *host_.store; }
     // Where the settings live, for messages.
     const std::string& storeLocation() const { return host_.location; }
@@ -43,10 +48,18 @@ class MailRun {
     const std::string& storeProblem() const { return host_.problem; }
 
   private:
+    // Runs the stored command, if any, for the event `event` makes.
+    void RunHook(const std::function<HookEvent()>& event);
+
     FrontEnd& frontEnd_;
     HostSettingsStore host_;
     Engine* engine_ = nullptr;
     std::function<void()> waker_;  // the engine's mail thread; outlives the engine safely
+    AppState& state_;
+    Clock& clock_;
+    // The user's command for every notification; made before the dispatcher
+    // that hands it the events, and ended after it.
+    HookRunner hooks_;
     MailDispatcher dispatcher_;
 };
 

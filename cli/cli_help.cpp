@@ -32,9 +32,11 @@ std::string VerbHelp(const std::string& verb) {
         {"monitor",
          "usage: raidcli monitor [--simulate[=SCENARIO]] [--metrics=FILE]\n"
          "Monitors until SIGINT, SIGTERM or SIGHUP: writes the event log, prints every new\n"
-         "log line and every notification. Its first lines name the event log folder\n"
-         "(RAIDGUI_LOG_DIR; /var/log/raidgui for root, ~/.local/state/raidgui otherwise)\n"
-         "and the settings file, and say when no notification is set up.\n"
+         "log line and every notification (lost drives and enclosures, heat, fan, SMART,\n"
+         "the end of a rebuild), mails it and runs the notification command. Its first\n"
+         "lines name the event log folder (RAIDGUI_LOG_DIR; /var/log/raidgui for root,\n"
+         "~/.local/state/raidgui otherwise) and the settings file, and say when no\n"
+         "notification is set up.\n"
          "  --metrics=FILE     replace FILE after every poll with the enclosures' state in\n"
          "                     the Prometheus text format\n"},
         {"smart",
@@ -86,6 +88,17 @@ std::string VerbHelp(const std::string& verb) {
                "  --password-stdin   read the password from the first line of standard input\n"
                "  --timeout SECONDS  time-out of the connection and of every reply (0: 30)\n"
                "  --ca-file FILE     trust the certificates in FILE instead of the system's\n" +
+               kHelpOption + kExitCodes;
+    }
+    if (verb == "notify") {
+        return std::string(kNotifyUsage) +
+               "show prints the command run for every notification and the over-heat limit;\n"
+               "set stores them; test runs the command once with RAIDGUI_EVENT=test and prints\n"
+               "how it ended (exit code 1 when it failed or none is set).\n"
+               "  --command PATH     the program's absolute path, started without a shell\n"
+               "  --arg A            one argument of the command; repeat for more\n"
+               "  --none             run no command\n"
+               "  --heat-limit C     the over-heat limit in degrees Celsius, 20-100 (55)\n" +
                kHelpOption + kExitCodes;
     }
     const auto it = kHelp.find(verb);

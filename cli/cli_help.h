@@ -12,6 +12,11 @@ inline constexpr const char* kMailUsage =
     "                        [--timeout SECONDS] [--ca-file FILE]\n"
     "       raidcli mail test\n";
 
+inline constexpr const char* kNotifyUsage =
+    "usage: raidcli notify show\n"
+    "       raidcli notify set [--command PATH [--arg A ...] | --none] [--heat-limit C]\n"
+    "       raidcli notify test\n";
+
 // `raidcli VERB --help`: what the verb does and every option it takes, or an
 // empty text for a verb that does not exist.
 std::string VerbHelp(const std::string& verb);

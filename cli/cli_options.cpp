@@ -15,10 +15,10 @@ CliOptions ParseCli(int argc, const char* const* argv) {
         return options;
     }
     options.verb = argv[1];
-    // The mail verb's words are its own: a value may look like an option.
+    // The mail and notify verbs' words are their own: a value may look like an option.
     // Only where a word is an action or an option name is -h help: after
     // `mail` or its action, never as a value (a from-name may be "-h").
-    if (options.verb == "mail") {
+    if (options.verb == "mail" || options.verb == "notify") {
         options.verbArgs.assign(argv + 2, argv + argc);
         const auto& words = options.verbArgs;
         options.help =

@@ -12,7 +12,7 @@ struct CliOptions {
     std::string scenarioFile;  // empty: the built-in scenario
     bool json = false;
     bool help = false;                  // VERB --help
-    std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail)
+    std::vector<std::string> verbArgs;  // the words a verb parses itself (schedule, mail, notify)
     std::string action;                 // firmware: check or upgrade
     std::string file;                   // firmware: the image file
     int device = 0;                     // smart, firmware --device 1|2; 0: not given
@@ -41,6 +41,8 @@ inline constexpr const char* kUsage =
     "       raidcli firmware upgrade FILE [--device 1|2 | --disk N|NODE] [--yes] "
     "[--simulate[=SCENARIO]]\n"
     "       raidcli mail show | set OPTIONS | test\n"
+    "       raidcli notify show | set [--command PATH [--arg A ...] | --none] [--heat-limit C]\n"
+    "       raidcli notify test\n"
     "       raidcli VERB -h | --help\n"
     "       raidcli -h | --help | --version\n";
 

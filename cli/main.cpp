@@ -13,6 +13,7 @@
 #include "cli/firmware_command.h"
 #include "cli/mail_command.h"
 #include "cli/monitor_command.h"
+#include "cli/notify_command.h"
 #include "cli/probe_command.h"
 #include "cli/schedule_command.h"
 #include "cli/smart_command.h"
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
     }
     if (options.verb == "mail") {
         return raid::cli::RunMail(options.verbArgs, made.platform, clock);
+    }
+    if (options.verb == "notify") {
+        return raid::cli::RunNotify(options.verbArgs, made.platform, clock);
     }
     if (options.verb == "smart") {
         return raid::cli::RunSmart(made.platform, clock, options.json, options.device);

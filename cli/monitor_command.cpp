@@ -16,7 +16,6 @@
 #include "app/run_wiring.h"
 #include "cli/console.h"
 #include "cli/main_loop.h"
-#include "maintenance/smart_table.h"
 #include "monitor/event_log.h"
 #include "monitor/metrics_text.h"
 #include "monitor/status_text.h"
@@ -62,22 +61,27 @@ class MonitorFrontEnd final : public FrontEnd {
             return;
         }
         MetricsExtras extras;
+        // The alerts' word: thresholds that were not read leave it unknown,
+        // where the attributes alone would all read Good.
         extras.smartHealth = [this](std::size_t slot, int drive) -> std::optional<std::uint16_t> {
             const auto bay = static_cast<std::size_t>(drive);
-            if (slot >= kSmartDevices || bay >= kSmartDrives) {
+            if (slot >= state_.alerts.slots.size() ||
+                bay >= state_.alerts.slots[slot].drives.size()) {
                 return std::nullopt;
             }
-            const SmartStore& smart = state_.smart;
-            const SmartTable table = BuildSmartTable(
-                smart.data[slot][bay], smart.thresholds[slot][bay], smart.sectorWord[slot][bay]);
-            if (table.rows.empty()) {
-                return std::nullopt;  // not read (yet), or no drive
+            switch (state_.alerts.slots[slot].drives[bay].word) {
+                case SmartWord::Good:
+                    return 0;
+                case SmartWord::Warning:
+                    return 1;
+                case SmartWord::Error:
+                    return 2;
+                case SmartWord::Unknown:
+                    break;
             }
-            if (table.overallText == " Error ") {
-                return 2;
-            }
-            return table.overallText == " Warning " ? 1 : 0;
+            return std::nullopt;  // not read (yet), no drive, or no thresholds
         };
+        extras.alerts = &state_.alerts;
         if (mailCounts_) {
             mailCounts_(extras);
         }

@@ -8,8 +8,11 @@
 #include "app/engine.h"
 #include "cli/console.h"
 #include "cli/one_shot.h"
+#include "maintenance/smart_watch.h"
+#include "monitor/alert_watch.h"
 #include "monitor/status_summary.h"
 #include "monitor/status_text.h"
+#include "notify/hook/hook_command.h"
 #include "notify/settings/host_settings_store.h"
 #include "notify/settings/notification_setup.h"
 #include "notify/settings/settings_folder.h"
@@ -45,6 +48,33 @@ std::string OneLine(std::string text) {
 std::string SerialOfDisk(const DeviceState& dev, std::uint8_t disk) {
     const auto it = dev.diskSerials.find(disk);
     return it == dev.diskSerials.end() ? std::string() : it->second;
+}
+
+// What the alerts make of this one look: heat and fan against the stored
+// limit, each drive's SMART word and watched counts.
+nlohmann::json AlertsJson(const AppState& state, std::size_t slot) {
+    nlohmann::json drives = nlohmann::json::array();
+    if (slot >= state.alerts.slots.size()) {
+        return nlohmann::json::object();
+    }
+    const SlotAlert& a = state.alerts.slots[slot];
+    for (std::size_t d = 0; d < a.drives.size(); ++d) {
+        nlohmann::json counts = nlohmann::json::object();
+        for (std::size_t k = 0; k < kWatchedAttributes.size(); ++k) {
+            if (a.drives[d].counts[k]) {
+                counts[std::to_string(kWatchedAttributes[k])] = *a.drives[d].counts[k];
+            }
+        }
+        drives.push_back({{"bay", d == 0 ? "HDD1" : "HDD2"},
+                          {"smart", SmartWordText(a.drives[d].word)},
+                          {"counts", counts}});
+    }
+    nlohmann::json alerts = {{"heatLimit", state.alerts.heatLimit}, {"drives", drives}};
+    if (ReportsEnvironment(state.devices.records[state.devices.table.Disk(slot)])) {
+        alerts["overHeat"] = a.overHeat;
+        alerts["fanFailed"] = a.fanFailed;
+    }
+    return alerts;
 }
 
 nlohmann::json EnclosureJson(const AppState& state, std::size_t slot) {
@@ -83,6 +113,7 @@ nlohmann::json EnclosureJson(const AppState& state, std::size_t slot) {
         {"controlFlags", r.controlFlags},
         {"backupInfo", r.backupInfo},
         {"drives", drives},
+        {"alerts", AlertsJson(state, slot)},
     };
     if (ReportsEnvironment(r)) {
         e["fanRpm"] = r.fanRpm;
@@ -126,6 +157,22 @@ std::string SavedSettingsNoNotification() {
     return NoNotificationText(*host.store, host.location);
 }
 
+// One look as the monitor's alerts take it, without logging or telling anyone.
+void WatchOnce(AppState& state, Engine& engine, Clock& clock) {
+    const HostSettingsStore host = OpenHostSettingsStore(HostSettingsFolder());
+    state.alerts.heatLimit = ReadHeatLimit(*host.store);
+    const std::size_t count = std::min<std::size_t>(state.devices.table.count, kMaxSlots);
+    for (std::size_t slot = 0; slot < count; ++slot) {
+        const RaidStatus& r = state.devices.records[state.devices.table.Disk(slot)];
+        WatchEnvironment(state.alerts.slots[slot], slot + 1, r, state.alerts.heatLimit, {});
+    }
+    for (const std::uint8_t feature : {kSmartReadThresholds, kSmartReadData}) {
+        const SmartPassReport report = engine.smartReader().ReadSmartPass(feature);
+        WatchSmartPass(state.alerts, state.smart, state.devices, feature, report,
+                       clock.WallSeconds(), {});
+    }
+}
+
 }  // namespace
 
 int RunStatus(Platform& platform, Clock& clock, bool json) {
@@ -142,6 +189,7 @@ int RunStatus(Platform& platform, Clock& clock, bool json) {
 
     const std::string noNotification = SavedSettingsNoNotification();
     if (json) {
+        WatchOnce(state, engine, clock);
         nlohmann::json doc = {{"enclosures", nlohmann::json::array()}};
         for (std::size_t slot = 0; slot < shown; ++slot) {
             if (state.devices.table.InUse(slot)) {

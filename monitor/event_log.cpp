@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "monitor/alert_watch.h"
 #include "monitor/event_log_lines.h"
 #include "monitor/log_file.h"
 #include "monitor/time_text.h"
@@ -54,6 +55,7 @@ class Pass {
     void RetryEarlierDays();
     void TakeClassesAsBase();
     void LogSlotChanges(std::size_t slot, const std::string& dt);
+    void WatchAlerts(std::size_t slot, bool rebuildEnded, const std::string& dt);
 
     EventLogState& state_;
     const EventLogServices& services_;
@@ -126,10 +128,12 @@ void Pass::Run(std::uint8_t changedMask) {
             if (!headerNeeded) {
                 LogSlotChanges(i, dt);
             }
+            const bool rebuildLogged = state_.slots[i].lastPercent != kNoPercent;
             if (auto line = RebuildLine(state_.slots[i], i + 1, *Record(i), dt)) {
                 Add(*line);
                 changed_ = true;
             }
+            WatchAlerts(i, rebuildLogged && state_.slots[i].lastPercent == kNoPercent, dt);
         }
         // Settings lines must reach the file in this pass: left unsaved, a
         // change of date would drop them with the rest of the day's log.
@@ -197,11 +201,45 @@ void Pass::LogSlotChanges(std::size_t slot, const std::string& dt) {
     }
 }
 
+void Pass::WatchAlerts(std::size_t slot, bool rebuildEnded, const std::string& dt) {
+    if (services_.alerts == nullptr || slot >= kMaxSlots) {
+        return;
+    }
+    AlertState& alerts = *services_.alerts;
+    const RaidStatus& record = *Record(slot);
+    AlertFindings found =
+        WatchEnvironment(alerts.slots[slot], slot + 1, record, alerts.heatLimit, dt);
+    if (rebuildEnded) {
+        AlertFindings end = RebuildEnded(alerts.slots[slot], slot + 1, record,
+                                         state_.slots[slot].rebuildDirection, dt);
+        found.lines.insert(found.lines.end(), end.lines.begin(), end.lines.end());
+        found.kinds.insert(found.kinds.end(), end.kinds.begin(), end.kinds.end());
+    }
+    if (!found.lines.empty() || !found.kinds.empty()) {
+        alerts.lastEventAt = services_.clock.WallSeconds();
+    }
+    if (!found.lines.empty()) {
+        AddAll(found.lines);
+        changed_ = true;
+    }
+    for (const std::uint8_t kind : found.kinds) {
+        // The rebuild's report names the drive that was rebuilt.
+        const std::uint8_t port =
+            kind == kMailRebuild ? alerts.slots[slot].rebuild.direction == 0 ? 0 : 1 : 0;
+        services_.mail.RequestMailNotification(kind, static_cast<std::uint8_t>(slot), port);
+    }
+}
+
+// The enclosures now in the table are the base: what was true of them is not
+// an event, and alerts about what stood in their place before are forgotten.
 void Pass::TakeClassesAsBase() {
     for (std::size_t i = 0; i < SlotCount(); ++i) {
         if (const RaidStatus* record = Record(i)) {
             state_.slots[i].prevClass = record->driveClass;
         }
+    }
+    if (services_.alerts != nullptr) {
+        services_.alerts->slots = {};
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "device/clock.h"
 #include "device/device_state.h"
+#include "monitor/alert_state.h"
 #include "monitor/mail_request.h"
 
 namespace raid {
@@ -67,6 +68,8 @@ struct EventLogServices {
     std::function<void(const std::string&)> reportError;  // status panel 4 / standard error
     std::function<void(const std::string&)> lineAdded;    // every new line of EventLog
     std::string appTitle;                                 // "RAID GUI v0.50.11-5b"
+    // Heat, fan and rebuild-end alerts of the monitored slots; none: not watched.
+    AlertState* alerts = nullptr;
 };
 
 // After every completed poll: bit i of `changedMask` marks device-table slot

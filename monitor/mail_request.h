@@ -12,6 +12,10 @@ namespace raid {
 // Kinds of notification the event log asks for.
 inline constexpr std::uint8_t kMailDriveRemoved = 1;   // port: 0 HDD1, 1 HDD2
 inline constexpr std::uint8_t kMailDeviceRemoved = 2;  // port 0
+inline constexpr std::uint8_t kMailOverHeat = 3;       // port 0
+inline constexpr std::uint8_t kMailFanFail = 4;        // port 0
+inline constexpr std::uint8_t kMailSmart = 5;          // port: the drive
+inline constexpr std::uint8_t kMailRebuild = 6;        // port: the drive rebuilt
 
 // MailFlags: the bits the mail thread serves.
 inline constexpr std::uint8_t MailReloadRequested = 0x01;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "monitor/status_summary.h"
 #include "monitor/status_text.h"
 
 namespace raid {
@@ -111,7 +112,10 @@ std::string MetricsText(const DeviceState& devices, const PollState& poll,
     });
     w.Family("raidgui_rebuild_percent", "gauge", "Progress of the array's task in percent.");
     records([&](std::size_t slot, std::uint8_t, const RaidStatus& r) {
-        w.Sample("raidgui_rebuild_percent", DeviceLabel(slot), r.progressPercent);
+        // The record keeps the last percentage after the task ended; the
+        // gauge must not show a rebuild that is over as still under way.
+        const bool running = r.raidTaskStatus == 2 || (r.taskMask & 0x03) != 0;
+        w.Sample("raidgui_rebuild_percent", DeviceLabel(slot), running ? r.progressPercent : 0);
     });
 
     w.Family("raidgui_temperature_celsius", "gauge", "The enclosure's temperature.");
@@ -147,6 +151,47 @@ std::string MetricsText(const DeviceState& devices, const PollState& poll,
                      static_cast<double>(poll.lastPollSuccessAt[slot]));
         }
     });
+
+    if (extras.alerts != nullptr) {
+        const AlertState& a = *extras.alerts;
+        w.Family("raidgui_over_heat", "gauge",
+                 "1 while the enclosure is over its heat limit (raidgui_heat_limit_celsius).");
+        records([&](std::size_t slot, std::uint8_t, const RaidStatus& r) {
+            if (ReportsEnvironment(r)) {
+                w.Sample("raidgui_over_heat", DeviceLabel(slot), a.slots[slot].overHeat ? 1 : 0);
+            }
+        });
+        w.Family("raidgui_heat_limit_celsius", "gauge", "The over-heat limit.");
+        w.Sample("raidgui_heat_limit_celsius", "", a.heatLimit);
+        w.Family("raidgui_fan_failed", "gauge", "1 while the enclosure's fan has failed.");
+        records([&](std::size_t slot, std::uint8_t, const RaidStatus& r) {
+            if (ReportsEnvironment(r)) {
+                w.Sample("raidgui_fan_failed", DeviceLabel(slot), a.slots[slot].fanFailed ? 1 : 0);
+            }
+        });
+        w.Family("raidgui_smart_attribute_raw", "gauge",
+                 "Raw counts of reallocated (5), pending (197) and offline uncorrectable (198) "
+                 "sectors.");
+        records([&](std::size_t slot, std::uint8_t, const RaidStatus&) {
+            for (int drive = 0; drive < 2; ++drive) {
+                const DriveAlert& d = a.slots[slot].drives[static_cast<std::size_t>(drive)];
+                for (std::size_t k = 0; k < kWatchedAttributes.size(); ++k) {
+                    if (d.counts[k]) {
+                        w.Sample("raidgui_smart_attribute_raw",
+                                 DriveLabel(slot, drive) + ",id=\"" +
+                                     std::to_string(kWatchedAttributes[k]) + "\"",
+                                 static_cast<double>(*d.counts[k]));
+                    }
+                }
+            }
+        });
+        if (a.lastEventAt != 0) {
+            w.Family("raidgui_last_alert_timestamp_seconds", "gauge",
+                     "When the last alert line was logged (Unix time).");
+            w.Sample("raidgui_last_alert_timestamp_seconds", "",
+                     static_cast<double>(a.lastEventAt));
+        }
+    }
 
     if (extras.mailsQueued) {
         w.Family("raidgui_mails_queued", "gauge", "Notification mails waiting to be sent.");

@@ -138,6 +138,8 @@ Controller::Controller(const EnclosureConfig& config)
     state_.arrayCapacity =
         config.controller.capacity.value_or(DerivedArrayCapacity(config.raidMode, config.drives));
     state_.buzzer = config.controller.buzzer;
+    state_.temperature = config.controller.temperature;
+    state_.fanRpm = config.controller.fanRpm;
     state_.backup = config.controller.backup;
     if (state_.backup) {
         state_.backupDueMs = DueFrom(*state_.backup, 0);
@@ -342,7 +344,7 @@ void Controller::Apply(const TimelineEvent& event) {
     const std::size_t drive = event.drive == 2 ? 1 : 0;
     // A drive that changes, a rebuild or a new schedule stops a running backup.
     if (state_.backupEndMs && event.kind != EventKind::TaskStatus &&
-        event.kind != EventKind::Enclosure) {
+        event.kind != EventKind::Enclosure && event.kind != EventKind::Environment) {
         EndBackup(event.atMs);
     }
     switch (event.kind) {
@@ -389,6 +391,10 @@ void Controller::Apply(const TimelineEvent& event) {
         }
         case EventKind::Enclosure:
             ResetLink();
+            break;
+        case EventKind::Environment:
+            state_.temperature = event.temperature.value_or(state_.temperature);
+            state_.fanRpm = event.fanRpm.value_or(state_.fanRpm);
             break;
     }
 }

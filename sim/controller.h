@@ -38,6 +38,8 @@ struct ControllerState {
     std::uint8_t taskStatus = kTaskNone;
     std::uint64_t arrayCapacity = 0;
     BuzzerKind buzzer = BuzzerKind::On;
+    std::uint8_t temperature = 38;
+    std::uint16_t fanRpm = 2400;
     std::optional<BackupConfig> backup;
     struct Rebuild {
         std::size_t drive = 0;

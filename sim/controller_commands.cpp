@@ -115,8 +115,8 @@ void Controller::FillControllerInfo(std::uint64_t nowMs, Sector& reply) const {
     const std::uint8_t environment = config_.environment ? 0x00 : 0xFF;
     reply[kEnvironmentAt] = environment;
     reply[kEnvironmentAt + 1] = environment;
-    reply[kTemperatureAt] = config_.temperature;
-    PutBigEndian(Field(reply, kFanAt, 2), config_.fanRpm);
+    reply[kTemperatureAt] = state_.temperature;
+    PutBigEndian(Field(reply, kFanAt, 2), state_.fanRpm);
     switch (state_.buzzer) {
         case BuzzerKind::On:
             reply[kBuzzerAt] = kBuzzerOnByte;

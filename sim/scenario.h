@@ -142,12 +142,13 @@ struct PlainDiskConfig {
 };
 
 enum class EventKind {
-    DriveState,  // `drive` takes `state` (and optionally a new identity)
-    Rebuild,     // `drive` rebuilds from atMs to untilMs
-    Enclosure,   // the enclosure disappears (`appear` false) or appears
-    Schedule,    // the backup bytes change to `schedule`
-    TaskStatus,  // the array task status becomes `taskStatus`
-    Smart,       // `drive` reports `smart`: attributes replaced by ID, new ones appended
+    DriveState,   // `drive` takes `state` (and optionally a new identity)
+    Rebuild,      // `drive` rebuilds from atMs to untilMs
+    Enclosure,    // the enclosure disappears (`appear` false) or appears
+    Schedule,     // the backup bytes change to `schedule`
+    TaskStatus,   // the array task status becomes `taskStatus`
+    Smart,        // `drive` reports `smart`: attributes replaced by ID, new ones appended
+    Environment,  // the temperature and/or the fan speed change
 };
 
 struct TimelineEvent {
@@ -164,6 +165,8 @@ struct TimelineEvent {
     BackupConfig schedule;
     std::uint8_t taskStatus = kTaskNone;
     std::vector<SmartAttribute> smart;
+    std::optional<std::uint8_t> temperature;  // Environment
+    std::optional<std::uint16_t> fanRpm;      // Environment
     bool operator==(const TimelineEvent&) const = default;
 };
 

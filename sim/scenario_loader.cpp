@@ -583,22 +583,44 @@ bool ReadEnclosure(Reader& r, const Json& node, const std::string& path, Enclosu
     return true;
 }
 
+// {"temperature": 60, "fan_rpm": 0}: at least one of the two.
+bool ReadEnvironment(Reader& r, const Json& node, const std::string& path, TimelineEvent& out) {
+    std::uint64_t temperature = 0;
+    std::uint64_t fan = 0;
+    if (!r.Object(node, path, {"temperature", "fan_rpm"}) ||
+        !r.Number(node, "temperature", path, temperature, 0xFF) ||
+        !r.Number(node, "fan_rpm", path, fan, 0xFFFF)) {
+        return false;
+    }
+    if (!node.contains("temperature") && !node.contains("fan_rpm")) {
+        return r.Fail(path, "expected \"temperature\" or \"fan_rpm\"");
+    }
+    if (node.contains("temperature")) {
+        out.temperature = static_cast<std::uint8_t>(temperature);
+    }
+    if (node.contains("fan_rpm")) {
+        out.fanRpm = static_cast<std::uint16_t>(fan);
+    }
+    return true;
+}
+
 bool ReadEvent(Reader& r, const Json& node, const std::string& path, TimelineEvent& out) {
     if (!r.Object(node, path,
                   {"at_ms", "disk", "drive", "state", "model", "serial", "capacity", "rebuild",
-                   "enclosure", "schedule", "task_status", "smart"}) ||
+                   "enclosure", "schedule", "task_status", "smart", "environment"}) ||
         !r.Required(node, "at_ms", path, out.atMs) ||
         !r.Required(node, "disk", path, out.disk, kHighestDisk)) {
         return false;
     }
     int actions = 0;
-    for (const char* key : {"state", "rebuild", "enclosure", "schedule", "task_status", "smart"}) {
+    for (const char* key :
+         {"state", "rebuild", "enclosure", "schedule", "task_status", "smart", "environment"}) {
         actions += node.contains(key) ? 1 : 0;
     }
     if (actions != 1) {
         return r.Fail(path,
                       "expected exactly one of \"state\", \"rebuild\", \"enclosure\", "
-                      "\"schedule\", \"task_status\", \"smart\"");
+                      "\"schedule\", \"task_status\", \"smart\", \"environment\"");
     }
     if (node.contains("smart")) {
         out.kind = EventKind::Smart;
@@ -675,6 +697,10 @@ bool ReadEvent(Reader& r, const Json& node, const std::string& path, TimelineEve
         }
         out.appear = choice == 1;
         return true;
+    }
+    if (node.contains("environment")) {
+        out.kind = EventKind::Environment;
+        return ReadEnvironment(r, node.at("environment"), path + ".environment", out);
     }
     if (node.contains("schedule")) {
         out.kind = EventKind::Schedule;

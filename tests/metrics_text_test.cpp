@@ -103,3 +103,36 @@ TEST(MetricsText, AnEntryWithADiskNumberOutOfRangeIsLeftOut) {
 
 }  // namespace
 }  // namespace raid
+
+namespace raid {
+namespace {
+
+// The record keeps the last percentage after a rebuild; the gauge drops.
+TEST(MetricsText, RebuildGaugeDropsWhenTheTaskEnds) {
+    Fixture f;
+    EXPECT_THAT(f.Text(), HasSubstr("raidgui_rebuild_percent{device=\"1\"} 42\n"));
+    f.devices.records[3].raidTaskStatus = 0;
+    EXPECT_THAT(f.Text(), HasSubstr("raidgui_rebuild_percent{device=\"1\"} 0\n"));
+}
+
+TEST(MetricsText, AlertStateOfEnclosuresThatReportIt) {
+    Fixture f;
+    f.devices.records[3].envStatus = 0xA0;
+    AlertState alerts;
+    alerts.slots[0].overHeat = true;
+    alerts.slots[0].drives[1].counts[0] = 8;
+    alerts.lastEventAt = 1'796'551'260;
+    MetricsExtras extras;
+    extras.alerts = &alerts;
+    const std::string text = f.Text(extras);
+    EXPECT_THAT(text, HasSubstr("raidgui_over_heat{device=\"1\"} 1\n"));
+    EXPECT_THAT(text, HasSubstr("raidgui_fan_failed{device=\"1\"} 0\n"));
+    EXPECT_THAT(text, HasSubstr("raidgui_heat_limit_celsius 55\n"));
+    EXPECT_THAT(text,
+                HasSubstr("raidgui_smart_attribute_raw{device=\"1\",drive=\"HDD2\",id=\"5\"} 8\n"));
+    EXPECT_THAT(text, Not(HasSubstr("id=\"197\"")));  // not read: left out
+    EXPECT_THAT(text, HasSubstr("raidgui_last_alert_timestamp_seconds 1796551260\n"));
+}
+
+}  // namespace
+}  // namespace raid

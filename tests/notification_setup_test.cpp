@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "notify/hook/hook_command.h"
 #include "notify/settings/memory_settings_store.h"
 
 namespace raid {
@@ -36,17 +37,21 @@ TEST(NotificationSetup, SaysWhyNoMailWouldGoOutAndHowToSetItUp) {
              m.RecipientList = {"", ""};
          },
          "no recipient"},
-        {"every kind off", [](MailSettings& m) { m.SuppressedKinds = 0xF; }, "switched off"},
+        {"every kind off", [](MailSettings& m) { m.SuppressedKinds = (1u << kMailKinds) - 1; },
+         "switched off"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         MailSettings mail = Working();
         c.change(mail);
-        const std::string text = NoNotificationText(mail, "/etc/raidgui/raidgui.conf");
+        const std::string text = NoNotificationText(mail, false, "/etc/raidgui/raidgui.conf");
+        // A notification command alone is enough, whatever the mail settings.
+        EXPECT_EQ(NoNotificationText(mail, true, "/etc/raidgui/raidgui.conf"), "");
         if (c.reason[0] == '\0') {
             EXPECT_EQ(text, "");
             continue;
         }
+        EXPECT_THAT(text, HasSubstr("raidcli notify set"));
         EXPECT_THAT(text, HasSubstr(c.reason));
         EXPECT_THAT(text, HasSubstr("/etc/raidgui/raidgui.conf"));
         EXPECT_THAT(text, HasSubstr("raidcli mail set"));
@@ -56,6 +61,10 @@ TEST(NotificationSetup, SaysWhyNoMailWouldGoOutAndHowToSetItUp) {
 TEST(NotificationSetup, ReadsTheSavedSettingsWithoutWritingThem) {
     MemorySettingsStore store;
     EXPECT_THAT(NoNotificationText(store, "file"), HasSubstr("no mail settings"));
+    ASSERT_EQ(SaveHookCommand(store, HookCommand{"/usr/bin/logger", {"-t", "raidgui"}}), "");
+    EXPECT_EQ(NoNotificationText(store, "file"), "");
+    ASSERT_EQ(SaveHookCommand(store, std::nullopt), "");
+    EXPECT_THAT(NoNotificationText(store, "file"), HasSubstr("No notification is set up"));
 
     store.Write("SMTP", SettingValue::String("mail.example.net"));
     store.Write("ToAddrCount", SettingValue::Integer(1));
@@ -66,7 +75,7 @@ TEST(NotificationSetup, ReadsTheSavedSettingsWithoutWritingThem) {
     store.Write("ToAddrCount", SettingValue::Integer(0));
     ASSERT_EQ(store.Commit(), "");
     EXPECT_THAT(NoNotificationText(store, "file"), HasSubstr("no recipient"));
-    EXPECT_EQ(store.commits, 2);  // only the test's own
+    EXPECT_EQ(store.commits, 4);  // only the test's own
 }
 
 }  // namespace

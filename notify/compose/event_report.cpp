@@ -86,7 +86,8 @@ std::string ReportFirmwareText(const ControllerBlock& block) {
 }
 
 std::vector<std::string> EventReportLines(const DeviceState& devices, std::uint8_t kind,
-                                          std::uint8_t device, std::uint8_t port) {
+                                          std::uint8_t device, std::uint8_t port,
+                                          const AlertState* alerts) {
     std::vector<std::string> lines;
     if (devices.table.count == 0 || device >= devices.table.count || device >= kMaxDevices) {
         return lines;
@@ -114,6 +115,22 @@ std::vector<std::string> EventReportLines(const DeviceState& devices, std::uint8
         default:
             break;
     }
+    const SlotAlert* alert =
+        alerts != nullptr && device < alerts->slots.size() ? &alerts->slots[device] : nullptr;
+    // The kinds beyond the design's four say first what was seen.
+    if (kind == 5) {
+        const DriveAlert* drive = alert != nullptr && port < 2 ? &alert->drives[port] : nullptr;
+        lines.push_back(d + " P" + std::to_string(port) + " SMART " +
+                        (drive != nullptr ? SmartWordText(drive->word) : "unknown") + ".");
+        if (drive != nullptr) {
+            lines.insert(lines.end(), drive->report.begin(), drive->report.end());
+        }
+    } else if (kind == 6) {
+        const bool failed = alert != nullptr && alert->rebuild.failed;
+        lines.push_back(d + " P" + std::to_string(port) +
+                        (failed ? " rebuild failed. [" + Hex2(alert->rebuild.taskStatus) + "]"
+                                : std::string(" rebuild done.")));
+    }
     lines.push_back(d + " information :");
     lines.push_back("Model# " + ModelText(std::span<const std::uint8_t>(block.data() + kNameOffset,
                                                                         kNameLength)));
@@ -121,6 +138,12 @@ std::vector<std::string> EventReportLines(const DeviceState& devices, std::uint8
     lines.push_back("Configured Capacity : " + CapacityText(r.arrayCapacity));
     AddDrive(lines, r, 0, kind);
     AddDrive(lines, r, 1, kind);
+    if (alert != nullptr && kind == 3) {
+        lines.push_back("Temperature : " + std::to_string(alert->temperature) + " C (limit " +
+                        std::to_string(alerts->heatLimit) + " C)");
+    } else if (alert != nullptr && kind == 4) {
+        lines.push_back("Fan : " + std::to_string(alert->fanRpm) + " RPM");
+    }
     return lines;
 }
 

@@ -115,10 +115,14 @@ void MailDispatcher::RequestMailNotification(std::uint8_t kind, std::uint8_t dev
     }
     // Every request is a mail of its own: a second one before the mail pass
     // must not replace the first.
-    pending_.push_back({kind, EventReportLines(services_.devices, kind, device, port),
+    pending_.push_back({kind, EventReportLines(services_.devices, kind, device, port, alerts_),
                         services_.clock.WallSeconds()});
     services_.mailFlags.fetch_or(MailSendPending);
     Wake();
+    if (follower_.requested) {
+        const Request& queued = pending_.back();
+        follower_.requested(kind, device, port, queued.report, queued.at);
+    }
 }
 
 void MailDispatcher::ServiceMailFlags() {
@@ -353,6 +357,9 @@ TestMailStart MailDispatcher::StartTestMail(std::function<void(const SmtpOutcome
     testJob_ = MailJob{{}, std::move(choice.server), message};
     StartNext();
     NoteDue();
+    if (follower_.testStarted) {
+        follower_.testStarted();
+    }
     return TestMailStart::Started;
 }
 

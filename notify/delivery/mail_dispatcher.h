@@ -11,6 +11,7 @@
 
 #include "device/clock.h"
 #include "device/device_state.h"
+#include "monitor/alert_state.h"
 #include "monitor/mail_request.h"
 #include "notify/delivery/mail_sender.h"
 #include "notify/delivery/mail_worker.h"
@@ -44,6 +45,17 @@ struct MailDispatchHooks {
     std::function<void()> wake;
 };
 
+// Who follows the notifications besides the mail (the command hook): told
+// of every request that is not switched off, after its mail was queued (also
+// when no mail is set up), with its report and event time, and of every test
+// mail that was started. Main thread.
+struct NotificationFollower {
+    std::function<void(std::uint8_t kind, std::uint8_t device, std::uint8_t port,
+                       const std::vector<std::string>& report, std::int64_t at)>
+        requested;
+    std::function<void()> testStarted;
+};
+
 enum class TestMailStart { Started, Unsaved, NotReady, Busy };
 
 inline constexpr const char* kMailCaption = "E-Mail Message";
@@ -69,6 +81,11 @@ class MailDispatcher final : public MailRequestSink {
 
     // Start-up: the settings key and the mails a run before left waiting.
     void Initialise();
+
+    // What the alerts saw, for the reports of their kinds (may be null), and
+    // who follows the notifications. Set before the first request.
+    void SetAlerts(const AlertState* alerts) { alerts_ = alerts; }
+    void SetFollower(NotificationFollower follower) { follower_ = std::move(follower); }
 
     // Event detection asks for a mail (main thread).
     void RequestMailNotification(std::uint8_t kind, std::uint8_t device,
@@ -124,6 +141,8 @@ class MailDispatcher final : public MailRequestSink {
 
     MailDispatchServices services_;
     MailDispatchHooks hooks_;
+    const AlertState* alerts_ = nullptr;
+    NotificationFollower follower_;
     MailSettings settings_;
     Outbox outbox_;
     std::vector<Request> pending_;

@@ -7,11 +7,12 @@
 
 namespace raid {
 
-// MailEventKind: 1 drive dropped out, 2 enclosure removed, 3 over heat, 4 fan.
-inline constexpr std::uint8_t kMailKinds = 4;
+// MailEventKind: 1 drive dropped out, 2 enclosure removed, 3 over heat, 4 fan,
+// 5 a drive's SMART got worse, 6 a rebuild ended (done or failed).
+inline constexpr std::uint8_t kMailKinds = 6;
 // The kinds' captions, as the template file names use them.
 inline constexpr std::array<const char*, kMailKinds> kMailKindCaptions = {
-    "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail"};
+    "Hard Disks Fail", "Device Removed", "Over Heat", "Fan Fail", "SMART", "Rebuild"};
 
 inline constexpr std::size_t kMaxRecipients = 10;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "notify/hook/hook_command.h"
 #include "notify/settings/mail_settings_store.h"
 
 namespace raid {
@@ -29,17 +30,18 @@ std::string MailGap(const MailSettings& mail) {
 
 }  // namespace
 
-std::string NoNotificationText(const MailSettings& mail, const std::string& settingsLocation) {
+std::string NoNotificationText(const MailSettings& mail, bool commandSet,
+                               const std::string& settingsLocation) {
     const std::string mailGap = MailGap(mail);
-    // Another way to notify (a command the settings name) joins here: any one
-    // that works is enough.
-    if (mailGap.empty()) {
+    if (mailGap.empty() || commandSet) {
         return {};
     }
-    return "No notification is set up (" + mailGap + " in " + settingsLocation +
+    return "No notification is set up (" + mailGap + " and no notification command in " +
+           settingsLocation +
            "): a failing drive is only logged. Set up mail with "
            "\"raidcli mail set --smtp HOST --from ADDRESS --to ADDRESS\" and try it with "
-           "\"raidcli mail test\" (see raidcli(1)).";
+           "\"raidcli mail test\", or a command with \"raidcli notify set --command PATH\" "
+           "(see raidcli(1)).";
 }
 
 std::string NoNotificationText(SettingsStore& store, const std::string& settingsLocation) {
@@ -48,7 +50,7 @@ std::string NoNotificationText(SettingsStore& store, const std::string& settings
     if (mail.MailKeyPresent) {
         LoadMailSettings(store, mail);
     }
-    return NoNotificationText(mail, settingsLocation);
+    return NoNotificationText(mail, ReadHookCommand(store).has_value(), settingsLocation);
 }
 
 }  // namespace raid

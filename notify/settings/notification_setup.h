@@ -9,11 +9,14 @@ namespace raid {
 
 // Whether anyone would hear of a failing drive with these settings: empty
 // text when a notification would go out, otherwise why none would and how to
-// set one up. `settingsLocation` names the settings file in the text.
-std::string NoNotificationText(const MailSettings& mail, const std::string& settingsLocation);
+// set one up. Mail that reaches someone or a notification command is enough.
+// `settingsLocation` names the settings file in the text.
+std::string NoNotificationText(const MailSettings& mail, bool commandSet,
+                               const std::string& settingsLocation);
 
-// The same for the saved settings, read without changing the store (a status
-// query must not write the settings the way the program's start does).
+// The same for the saved settings (mail and NotifyCommand), read without
+// changing the store (a status query must not write the settings the way the
+// program's start does).
 std::string NoNotificationText(SettingsStore& store, const std::string& settingsLocation);
 
 }  // namespace raid

@@ -1,0 +1,170 @@
+// The notification command: a real program run with the time limit, its
+// environment and error output; the retries of the runner on virtual time.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "device/clock.h"
+#include "notify/hook/command_run.h"
+#include "notify/hook/hook_runner.h"
+#include "notify/settings/memory_settings_store.h"
+
+namespace raid {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+const std::atomic<bool> kNoStop{false};
+
+HookEvent Event(const std::string& name, const std::string& device = {}) {
+    HookEvent event;
+    event.event = name;
+    event.device = device;
+    return event;
+}
+
+CommandOutcome Shell(const std::string& script, std::chrono::milliseconds limit,
+                     const std::vector<std::string>& env = {}) {
+    return RunCommand("/bin/sh", {"-c", script}, env, limit, kNoStop);
+}
+
+TEST(RunCommand, ExitCodeErrorLinesAndEnvironment) {
+    const CommandOutcome outcome = Shell(
+        "echo \"$RAIDGUI_EVENT on $RAIDGUI_DEVICE\" >&2; printf 'two\\r\\n\\nthree\\nfour\\n' >&2; "
+        "echo not-kept; exit 3",
+        std::chrono::seconds(20), {"RAIDGUI_EVENT=smart", "RAIDGUI_DEVICE=Device1"});
+    EXPECT_TRUE(outcome.started);
+    EXPECT_FALSE(outcome.Ok());
+    EXPECT_EQ(outcome.exitCode, 3);
+    EXPECT_THAT(outcome.errorLines, ElementsAre("smart on Device1", "two", "three"));
+    EXPECT_EQ(outcome.Text(), "exit code 3: smart on Device1 / two / three");
+    EXPECT_TRUE(Shell("exit 0", std::chrono::seconds(20)).Ok());
+}
+
+TEST(RunCommand, TheTimeLimitKillsTheCommandAndWhatItStarted) {
+    const auto start = std::chrono::steady_clock::now();
+    // The child of the shell holds the error output open: it must not keep
+    // the run waiting once the limit has passed.
+    const CommandOutcome outcome = Shell("sleep 30 & sleep 30", std::chrono::milliseconds(300));
+    EXPECT_TRUE(outcome.timedOut);
+    EXPECT_FALSE(outcome.Ok());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(outcome.Text(), "killed after its time limit");
+}
+
+TEST(RunCommand, AMissingProgramIsNotStarted) {
+    const CommandOutcome outcome =
+        RunCommand("/nonexistent/raidgui-hook", {}, {}, std::chrono::seconds(5), kNoStop);
+    EXPECT_FALSE(outcome.started);
+    EXPECT_TRUE(outcome.missing);
+    EXPECT_THAT(outcome.Text(), HasSubstr("/nonexistent/raidgui-hook: No such file"));
+}
+
+TEST(HookCommandStore, StoredWithItsArgumentsAndChecked) {
+    MemorySettingsStore store;
+    EXPECT_EQ(ReadHookCommand(store), std::nullopt);
+    const HookCommand command{"/usr/bin/curl", {"-d", "", "two words"}};
+    EXPECT_EQ(SaveHookCommand(store, command), "");
+    EXPECT_EQ(ReadHookCommand(store), command);
+    EXPECT_EQ(HookCommandText(command), "/usr/bin/curl '-d' '' 'two words'");
+    EXPECT_NE(SaveHookCommand(store, HookCommand{"curl", {}}), "");
+    EXPECT_NE(SaveHookCommand(store, HookCommand{"/bin/x", {"a\nb"}}), "");
+    EXPECT_EQ(ReadHookCommand(store), command);  // refused commands change nothing
+    EXPECT_EQ(SaveHookCommand(store, std::nullopt), "");
+    EXPECT_EQ(ReadHookCommand(store), std::nullopt);
+
+    EXPECT_EQ(ReadHeatLimit(store), 55);
+    EXPECT_EQ(SaveHeatLimit(store, 50), "");
+    EXPECT_EQ(ReadHeatLimit(store), 50);
+    EXPECT_NE(SaveHeatLimit(store, 5), "");
+}
+
+// The runner with a scripted command on virtual time.
+class HookRunnerTest : public ::testing::Test {
+  protected:
+    HookRunnerTest()
+        : runner(clock,
+                 HookRunner::Hooks{
+                     .logLines =
+                         [this](const std::vector<std::string>& lines) {
+                             logged.insert(logged.end(), lines.begin(), lines.end());
+                         },
+                     .wake = {},
+                 },
+                 [this](const HookRun& run, const std::atomic<bool>&) {
+                     runs.fetch_add(1);
+                     CommandOutcome outcome;
+                     outcome.started = !missing;
+                     outcome.missing = missing;
+                     outcome.startError = "gone";
+                     outcome.exitCode = exitCode;
+                     outcome.errorLines = {run.event.event};
+                     return outcome;
+                 }) {}
+
+    // Waits (real time) for the worker's run to end and takes its outcome.
+    void Settle() {
+        for (int i = 0; i < 500 && (runner.Busy() || !runner.WorkDue()); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        runner.Service();
+    }
+
+    VirtualClock clock;
+    std::vector<std::string> logged;
+    std::atomic<int> runs{0};
+    int exitCode = 0;
+    bool missing = false;
+    HookRunner runner;
+};
+
+TEST_F(HookRunnerTest, AFailingCommandIsRetriedLikeAMailAndGivenUpAfterADay) {
+    exitCode = 2;
+    runner.Add(HookCommand{"/bin/hook", {}}, Event("fan-fail", "Device1"));
+    Settle();
+    EXPECT_EQ(runs.load(), 1);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_THAT(logged[0], HasSubstr("Command /bin/hook for fan-fail (Device1) failed (exit code "
+                                     "2: fan-fail); tried again in 1 min, "));
+    clock.Advance(59'000);
+    runner.Service();
+    EXPECT_FALSE(runner.Busy());
+    EXPECT_EQ(runner.Waiting(), 1u);
+    clock.Advance(1'000);
+    EXPECT_TRUE(runner.WorkDue());
+    runner.Service();
+    Settle();
+    EXPECT_EQ(runs.load(), 2);
+    EXPECT_THAT(logged.back(), HasSubstr("tried again in 2 min"));
+    // Retried until a day has passed since the event.
+    for (int i = 0; i < 200 && runner.Waiting() > 0; ++i) {
+        clock.Advance(3'600'000);
+        runner.Service();
+        Settle();
+    }
+    EXPECT_EQ(runner.Waiting(), 0u);
+    EXPECT_THAT(logged.back(), HasSubstr("given up after"));
+    EXPECT_THAT(logged.back(), HasSubstr("attempts in 24 hours"));
+}
+
+TEST_F(HookRunnerTest, AMissingProgramIsNotRetriedAndASuccessIsNotLogged) {
+    missing = true;
+    runner.Add(HookCommand{"/bin/hook", {}}, Event("smart"));
+    Settle();
+    EXPECT_THAT(logged, ElementsAre(HasSubstr("failed (gone: smart); it is not tried again")));
+    EXPECT_EQ(runner.Waiting(), 0u);
+
+    missing = false;
+    logged.clear();
+    runner.Add(HookCommand{"/bin/hook", {}}, Event("smart"));
+    Settle();
+    EXPECT_EQ(runs.load(), 2);
+    EXPECT_THAT(logged, IsEmpty());
+}
+
+}  // namespace
+}  // namespace raid
