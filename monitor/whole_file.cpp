@@ -89,9 +89,10 @@ std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std
     }
 }
 
-WholeFile ReadWholeFile(const std::string& path) {
+WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     WholeFile load;
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking, so that opening a FIFO cannot hang; for a regular file it changes nothing.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.Get() < 0) {
         if (errno == ENOENT) {
             load.outcome = WholeFile::Outcome::Missing;
@@ -100,8 +101,23 @@ WholeFile ReadWholeFile(const std::string& path) {
         }
         return load;
     }
+    struct stat info {};
+    if (::fstat(file.Get(), &info) != 0) {
+        load.error = SystemError("cannot look at", path, errno);
+        return load;
+    }
+    // A device or a pipe never ends (/dev/zero) or never answers.
+    if (!S_ISREG(info.st_mode)) {
+        load.error = path + " is not a regular file";
+        return load;
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        load.error = path + " is larger than " + std::to_string(maxBytes) + " bytes";
+        return load;
+    }
     std::string data;
-    if (std::string error = ReadToEnd(file.Get(), path, SIZE_MAX, data); !error.empty()) {
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    if (std::string error = ReadToEnd(file.Get(), path, maxBytes, data); !error.empty()) {
         load.error = std::move(error);
         return load;
     }

@@ -16,7 +16,8 @@ struct WholeFile {
     std::string error;  // when Failed
 };
 
-WholeFile ReadWholeFile(const std::string& path);
+// Only a regular file of at most `maxBytes` is read; anything else fails.
+WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Reads an open descriptor to its end into `data`, refusing more than
 // `maxBytes`. Returns an error text naming `path`, empty on success.
