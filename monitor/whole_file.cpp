@@ -89,6 +89,23 @@ std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std
     }
 }
 
+std::string ReadRegularFile(int fd, const std::string& path, std::size_t maxBytes,
+                            std::string& data) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return SystemError("cannot look at", path, errno);
+    }
+    // A device or a pipe never ends (/dev/zero) or never answers.
+    if (!S_ISREG(info.st_mode)) {
+        return path + " is not a regular file";
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        return path + " is larger than " + std::to_string(maxBytes) + " bytes";
+    }
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    return ReadToEnd(fd, path, maxBytes, data);
+}
+
 WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     WholeFile load;
     // Not blocking, so that opening a FIFO cannot hang; for a regular file it changes nothing.
@@ -101,23 +118,8 @@ WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
         }
         return load;
     }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0) {
-        load.error = SystemError("cannot look at", path, errno);
-        return load;
-    }
-    // A device or a pipe never ends (/dev/zero) or never answers.
-    if (!S_ISREG(info.st_mode)) {
-        load.error = path + " is not a regular file";
-        return load;
-    }
-    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-        load.error = path + " is larger than " + std::to_string(maxBytes) + " bytes";
-        return load;
-    }
     std::string data;
-    data.reserve(static_cast<std::size_t>(info.st_size));
-    if (std::string error = ReadToEnd(file.Get(), path, maxBytes, data); !error.empty()) {
+    if (std::string error = ReadRegularFile(file.Get(), path, maxBytes, data); !error.empty()) {
         load.error = std::move(error);
         return load;
     }

@@ -48,6 +48,11 @@ struct ViewerRig {
     std::unique_ptr<LogViewer> viewer;
 };
 
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
 }  // namespace
 
 class LogViewerTest : public QObject {
@@ -143,10 +148,7 @@ class LogViewerTest : public QObject {
     void olderLogFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath("261201.log");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("D1 HDD2 was removed\r\nsecond line\r\n");
-        file.close();
+        QVERIFY(WriteFile(path, "D1 HDD2 was removed\r\nsecond line\r\n"));
         ViewerRig v({"today"});
         v.rig.files.answers.push_back(path);
         v.Click("Button2");
@@ -207,10 +209,7 @@ class LogViewerTest : public QObject {
     void realTimeWinsOverAFileStillBeingRead() {
         QTemporaryDir dir;
         const QString path = dir.filePath("261201.log");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("older day\r\n");
-        file.close();
+        QVERIFY(WriteFile(path, "older day\r\n"));
         ViewerRig v({"today"});
         v.rig.files.answers.push_back(path);
         v.Click("Button2");
