@@ -224,7 +224,9 @@ std::optional<MountInfoEntry> ParseMountInfoLine(std::string_view line) {
         return std::nullopt;
     }
     entry.mountPoint = Unescape(f[4]);
-    if (entry.mountPoint.empty() || entry.mountPoint.front() != '/') {
+    // The kernel never escapes a NUL; a path holding one would name another folder.
+    if (entry.mountPoint.empty() || entry.mountPoint.front() != '/' ||
+        entry.mountPoint.find('\0') != std::string::npos) {
         return std::nullopt;
     }
     entry.source = Unescape(separator[2]);

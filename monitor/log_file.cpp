@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <utility>
@@ -38,10 +39,15 @@ std::string JoinLogLines(const std::vector<std::string>& lines) {
 }
 
 LogLoad LoadLogFile(const std::string& path) {
-    WholeFile file = ReadWholeFile(path);
+    WholeFile file = ReadWholeFile(path, kMaxLogFileBytes);
     LogLoad load;
     switch (file.outcome) {
         case WholeFile::Outcome::Loaded:
+            if (static_cast<std::size_t>(std::count(file.data.begin(), file.data.end(), '\n')) >
+                kMaxLogLines) {
+                load.error = path + " has more than " + std::to_string(kMaxLogLines) + " lines";
+                break;
+            }
             load.outcome = LogLoad::Outcome::Loaded;
             load.lines = SplitLogLines(file.data);
             break;

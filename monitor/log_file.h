@@ -22,6 +22,14 @@ struct LogLoad {
     std::string error;               // when Failed
 };
 
+// A day file is a few hundred kilobytes at most; far more is not one of ours,
+// and its lines would take many times its size in memory.
+inline constexpr std::size_t kMaxLogFileBytes = 8u << 20;
+inline constexpr std::size_t kMaxLogLines = 1u << 20;
+
+// Reads a regular file of at most kMaxLogFileBytes and kMaxLogLines lines;
+// anything else (a device, a FIFO, a folder, a larger file) fails with a text
+// that says why.
 LogLoad LoadLogFile(const std::string& path);
 
 // False only when the file is known not to be there; a file that cannot even

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "device/safe_text.h"
+
 namespace raid {
 namespace {
 
@@ -31,7 +33,8 @@ std::string SwappedText(std::span<const std::uint8_t> field) {
     if (nul != std::string::npos) {
         text.resize(nul);
     }
-    return text;
+    // From here on the name is text: in a day file, on a terminal, in the metrics file.
+    return SafeText(text);
 }
 
 std::string ModelText(std::span<const std::uint8_t> field) {

@@ -17,6 +17,8 @@ std::string Hex2(std::uint8_t value);
 // ATA identify strings arrive with the two characters of every 16-bit word
 // exchanged: character j is printed at position j xor 1. A field that was
 // never filled is zero, so the text ends at the first NUL, as a C string would.
+// Control characters and bytes that are not UTF-8 become '?' (see SafeText): a
+// controller's name can neither forge a log line nor reach a terminal raw.
 std::string SwappedText(std::span<const std::uint8_t> field);
 
 // A model (or the enclosure name): swapped, trailing blanks removed, but a

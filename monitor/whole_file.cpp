@@ -89,9 +89,27 @@ std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std
     }
 }
 
-WholeFile ReadWholeFile(const std::string& path) {
+std::string ReadRegularFile(int fd, const std::string& path, std::size_t maxBytes,
+                            std::string& data) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return SystemError("cannot look at", path, errno);
+    }
+    // A device or a pipe never ends (/dev/zero) or never answers.
+    if (!S_ISREG(info.st_mode)) {
+        return path + " is not a regular file";
+    }
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        return path + " is larger than " + std::to_string(maxBytes) + " bytes";
+    }
+    data.reserve(static_cast<std::size_t>(info.st_size));
+    return ReadToEnd(fd, path, maxBytes, data);
+}
+
+WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     WholeFile load;
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking, so that opening a FIFO cannot hang; for a regular file it changes nothing.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.Get() < 0) {
         if (errno == ENOENT) {
             load.outcome = WholeFile::Outcome::Missing;
@@ -101,7 +119,7 @@ WholeFile ReadWholeFile(const std::string& path) {
         return load;
     }
     std::string data;
-    if (std::string error = ReadToEnd(file.Get(), path, SIZE_MAX, data); !error.empty()) {
+    if (std::string error = ReadRegularFile(file.Get(), path, maxBytes, data); !error.empty()) {
         load.error = std::move(error);
         return load;
     }

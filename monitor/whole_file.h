@@ -16,11 +16,19 @@ struct WholeFile {
     std::string error;  // when Failed
 };
 
-WholeFile ReadWholeFile(const std::string& path);
+// Only a regular file of at most `maxBytes` is read; anything else fails.
+WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Reads an open descriptor to its end into `data`, refusing more than
 // `maxBytes`. Returns an error text naming `path`, empty on success.
 std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std::string& data);
+
+// Reads an open descriptor that must be a regular file (a device or a FIFO
+// would never end or never answer) of at most `maxBytes` into `data`. Open it
+// with O_NONBLOCK, so that a FIFO cannot hang the open. Returns an error text
+// naming `path`, empty on success.
+std::string ReadRegularFile(int fd, const std::string& path, std::size_t maxBytes,
+                            std::string& data);
 
 // Replaces `path` with `data`: written to a temporary file in the same folder,
 // flushed to the disk and renamed over the old file, so that a crash never

@@ -15,6 +15,13 @@ cmake --preset sanitize
 cmake --build --preset sanitize
 ctest --preset sanitize "$@"
 
+# Every run above replays the kept fuzzing inputs (ctest fuzz_replay.*). A
+# bounded fuzz run needs its own clang build, so it runs only when asked:
+# RAIDGUI_FUZZ_SECONDS=3 bash scripts/test.sh (skipped without clang 14).
+if [ -n "${RAIDGUI_FUZZ_SECONDS:-}" ]; then
+  bash scripts/fuzz.sh "$RAIDGUI_FUZZ_SECONDS"
+fi
+
 # A full run (no ctest arguments) also builds and checks the Debian package.
 if [ $# -eq 0 ] && [ "$(uname -s)" = Linux ]; then
   bash scripts/check-package.sh

@@ -1,5 +1,7 @@
 #include "sysinfo/fact_text.h"
 
+#include "device/safe_text.h"
+
 #include <fstream>
 
 namespace raid {
@@ -30,7 +32,8 @@ std::string CleanFactText(std::string_view raw) {
         return {};
     }
     const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
+    // The report goes into a mail: bytes that are not UTF-8 are no text.
+    return SafeText(std::string_view(text).substr(first, last - first + 1));
 }
 
 std::string ReadFactFile(const std::filesystem::path& path) {

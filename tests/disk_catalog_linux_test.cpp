@@ -90,6 +90,8 @@ TEST(MountInfoLine, ParsesGoodLinesAndRejectsAnythingElse) {
         {"double space", "36 35 8:17 /  /mnt rw - ext4 /dev/sdb1 rw", std::nullopt},
         {"trailing space", "36 35 8:17 / /mnt rw - ext4 /dev/sdb1 rw ", std::nullopt},
         {"relative mount point", "36 35 8:17 / mnt rw - ext4 /dev/sdb1 rw", std::nullopt},
+        {"escaped NUL in the mount point", R"(36 35 8:17 / /mnt\000x rw - ext4 /dev/sdb1 rw)",
+         std::nullopt},
         {"NUL inside", "36 35 8:17 / /mnt rw - ext4 /dev/sdb1\0 rw"s,
          Entry(8, 17, "/mnt", "/dev/sdb1\0"s)},
     };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -109,6 +110,51 @@ TEST_F(LogFileTest, LoadTellsAMissingFileFromAnUnreadableOne) {
 TEST_F(LogFileTest, LoadToleratesAFileWithoutFinalLineBreak) {
     std::ofstream(path, std::ios::binary) << "a\r\nb";
     EXPECT_THAT(LoadLogFile(path).lines, ElementsAre("a", "b"));
+}
+
+// "View Log File" offers any file: only a regular file of a day file's size is
+// read, and nothing blocks or grows without end.
+TEST_F(LogFileTest, LoadRefusesWhatIsNoDayFileAtOnce) {
+    const std::string fifo = (folder / "pipe.log").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = (folder / "big.log").string();
+    std::ofstream(big, std::ios::binary) << std::string(kMaxLogFileBytes + 1, 'x');
+    const std::string manyLines = (folder / "lines.log").string();
+    std::ofstream(manyLines, std::ios::binary) << std::string(kMaxLogLines + 1, '\n');
+    struct Case {
+        std::string path;
+        const char* why;
+    };
+    const Case cases[] = {
+        {fifo, "is not a regular file"},
+        {"/dev/zero", "is not a regular file"},
+        {big, "is larger than 8388608 bytes"},
+        {manyLines, "has more than 1048576 lines"},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        const LogLoad load = LoadLogFile(c.path);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.path;
+        EXPECT_EQ(load.outcome, LogLoad::Outcome::Failed) << c.path;
+        EXPECT_EQ(load.error, c.path + " " + c.why);
+        EXPECT_THAT(load.lines, IsEmpty());
+    }
+}
+
+// The largest day file we read: its full size in lines of a log's length.
+TEST_F(LogFileTest, TheLargestDayFileLoadsQuickly) {
+    const std::string line = "D1 HDD1 was removed, [" + std::string(48, 'x') + "]\r\n";
+    std::string data;
+    while (data.size() + line.size() <= kMaxLogFileBytes) {
+        data += line;
+    }
+    std::ofstream(path, std::ios::binary) << data;
+    const auto start = std::chrono::steady_clock::now();
+    const LogLoad load = LoadLogFile(path);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    ASSERT_EQ(load.outcome, LogLoad::Outcome::Loaded) << load.error;
+    EXPECT_EQ(load.lines.size(), data.size() / line.size());
+    EXPECT_EQ(load.lines.back(), line.substr(0, line.size() - 2));
 }
 
 // The test may run as root, which ignores a read-only folder; a folder path

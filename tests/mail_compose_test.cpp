@@ -1,9 +1,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "notify/compose/event_report.h"
 #include "notify/compose/mail_address.h"
+#include "notify/compose/mail_body.h"
 #include "notify/compose/mail_compose.h"
+#include "notify/compose/mail_header.h"
 #include "sim/ata_text.h"
 
 namespace raid {
@@ -132,6 +136,30 @@ TEST(MailCompose, ANotificationCarriesReportSystemInfoAndTemplateToEveryRecipien
     EXPECT_EQ(bare.bodyLines.size(), 2u);
 }
 
+// Templates may hold 1 MiB each: composing the mail and writing it for the wire must stay quick
+// on every send attempt.
+TEST(MailCompose, TheLargestTemplatesGoOnTheWireQuickly) {
+    MailSettings settings = Configured();
+    std::string subject;
+    while (subject.size() < (1u << 20)) {
+        subject += "Ger\xC3\xA4t ausgefallen ";
+    }
+    settings.SubjectTemplates[1] = {subject};
+    std::vector<std::string> contents;
+    for (std::size_t size = 0; size < (1u << 20); size += 2001) {
+        contents.push_back(std::string(1000, 'x') + " \xC3\xBC " + std::string(996, '.'));
+    }
+    settings.ContentsTemplates[1] = contents;
+    const auto start = std::chrono::steady_clock::now();
+    const MailMessage m =
+        ComposeNotification(settings, 2, {"Device1 RAID system fail."}, kSystemInfo, kTitle);
+    const WireBody body = PrepareBody(m.bodyLines);
+    const std::string header = MailHeaderBlock(m, "Sun, 6 Dec 2026 18:00:00 +0800", true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(body.quotedPrintable);
+    EXPECT_GT(body.lines.size(), contents.size());
+    EXPECT_GT(header.size(), subject.size());
+}
 TEST(MailCompose, TheTestMailGoesToTheSenderOnly) {
     MailSettings settings = Configured();
     settings.RecipientList.clear();

@@ -476,20 +476,70 @@ TEST(OutboxFolder, OnlyTheRunThatHoldsTheFolderResumesItsMails) {
     fs::remove_all(folder);
     {
         Outbox earlier(folder.string());
-        ASSERT_THAT(earlier.Resume(), IsEmpty());
+        ASSERT_THAT(earlier.Resume(100), IsEmpty());
         MailMessage m;
         m.subject = "waiting";
         ASSERT_EQ(earlier.Add(m, 100), "");
     }
     Outbox first(folder.string());
     Outbox second(folder.string());
-    EXPECT_THAT(first.Resume(), IsEmpty());
-    EXPECT_THAT(second.Resume(), IsEmpty());
+    EXPECT_THAT(first.Resume(100), IsEmpty());
+    EXPECT_THAT(second.Resume(100), IsEmpty());
     EXPECT_EQ(first.Size(), 1u);
     EXPECT_EQ(second.Size(), 0u);
     ASSERT_NE(first.NextDue(100), nullptr);
     EXPECT_EQ(first.NextDue(100)->message.subject, "waiting");
     EXPECT_EQ(first.NextDue(99), nullptr);
+    fs::remove_all(folder);
+}
+
+// Times no run of ours writes: before the epoch (the age of the mail would
+// overflow) or far ahead (the mail would never be given up).
+TEST(OutboxFolder, AMailWithTimesOutsideASaneWindowIsMovedAside) {
+    const fs::path folder = fs::path(::testing::TempDir()) / "outbox-times";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    constexpr std::int64_t kNow = 1'796'551'200;
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    struct Case {
+        const char* id;
+        std::int64_t created;
+        std::int64_t nextAttempt;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"1-good", kNow - 600, kNow + 60, true},
+        {"2-clock-set-back", kNow + 3600, kNow + 3600, true},
+        {"3-old", 0, 0, true},
+        {"4-smallest", kMin, kNow, false},
+        {"5-negative", -1, kNow, false},
+        {"6-far-ahead", kNow + 2 * Outbox::kGiveUpAfter, kNow, false},
+        {"7-largest", kMax, kNow, false},
+        {"8-attempt-never", kNow, kMax, false},
+        {"9-attempt-smallest", kNow, kMin, false},
+    };
+    for (const Case& c : cases) {
+        const fs::path path = folder / (std::string(c.id) + ".mail");
+        std::ofstream(path) << "{\"created\": " << c.created
+                            << ", \"nextAttempt\": " << c.nextAttempt
+                            << ", \"failures\": 1, \"lastError\": \"\", \"fromName\": \"RAID\", "
+                               "\"fromAddress\": \"raid@example.com\", \"recipients\": "
+                               "[\"ops@example.com\"], \"subject\": \"s\", \"body\": [\"b\"]}\n";
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    }
+    Outbox outbox(folder.string());
+    const std::vector<std::string> problems = outbox.Resume(kNow);
+    for (const Case& c : cases) {
+        EXPECT_EQ(outbox.Find(c.id) != nullptr, c.kept) << c.id;
+        EXPECT_EQ(fs::exists(folder / (std::string(c.id) + ".mail")), c.kept) << c.id;
+        if (!c.kept) {
+            EXPECT_THAT(problems, Contains(HasSubstr(std::string(c.id) + ".mail"))) << c.id;
+        }
+    }
+    // The old mail is given up at its first failure, without overflow.
+    EXPECT_TRUE(outbox.Failed("3-old", kNow, "down"));
+    EXPECT_FALSE(outbox.Failed("1-good", kNow, "down"));
     fs::remove_all(folder);
 }
 

@@ -4,53 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "notify/smtp/smtp_reply.h"
+#include "tests/support/scripted_connection.h"
 
 namespace raid {
 namespace {
-
-// Answers each Receive with the next scripted chunk; sent bytes are kept, and "<TLS>" marks
-// where the handshake happened.
-class ScriptedConnection final : public SmtpConnection {
-  public:
-    SmtpIo Connect(const std::string&, int, SmtpDeadline) override {
-        calls.push_back("connect");
-        return {};
-    }
-    SmtpIo StartTls(const std::string&, const std::string&, SmtpDeadline) override {
-        calls.push_back("tls");
-        sent += "<TLS>";
-        return {};
-    }
-    SmtpIo Send(std::string_view bytes, SmtpDeadline) override {
-        sent += bytes;
-        return {};
-    }
-    SmtpIo Receive(std::span<char> buffer, std::size_t& received, SmtpDeadline) override {
-        received = 0;
-        if (incoming.empty()) {
-            return {whenEmpty, whenEmpty == SmtpIo::Kind::Closed ? "connection closed" : ""};
-        }
-        std::string& chunk = incoming.front();
-        received = std::min(buffer.size(), chunk.size());
-        std::copy_n(chunk.begin(), received, buffer.begin());
-        chunk.erase(0, received);
-        if (chunk.empty()) {
-            incoming.pop_front();
-        }
-        return {};
-    }
-    void Close() override { calls.push_back("close"); }
-
-    std::deque<std::string> incoming;
-    SmtpIo::Kind whenEmpty = SmtpIo::Kind::Closed;
-    std::string sent;
-    std::vector<std::string> calls;
-};
 
 MailMessage Message() {
     MailMessage message;
@@ -134,15 +95,23 @@ TEST(SmtpExchange, PlainBytesAfterTheStartTlsReplyAreNotTakenForAnswersUnderTls)
 TEST(SmtpExchange, ServerTextIsMadePrintableAndShortBeforeItIsShown) {
     ScriptedConnection connection;
     connection.incoming = {"220 mx\r\n", "250 mx\r\n", "250 reset\r\n",
-                           "550 bad \x1b[31mred\x7f\r\n"};
+                           "550 bad \x1b[31mred\x7f \xC2\x9B\xFF \xC3\xBC\r\n"};
     SmtpOutcome outcome = Exchange(connection, Server(), Message());
-    EXPECT_EQ(outcome.ErrorText(), "mail from: 550 bad ?[31mred?");
+    // A C1 control and a byte that is no UTF-8 are replaced; a letter stays.
+    EXPECT_EQ(outcome.ErrorText(), "mail from: 550 bad ?[31mred? ?? \xC3\xBC");
 
     ScriptedConnection chatty;
     chatty.incoming = {"220 mx\r\n", "250 mx\r\n", "250 reset\r\n",
                        "550 " + std::string(2000, 'x') + "\r\n"};
     outcome = Exchange(chatty, Server(), Message());
     EXPECT_EQ(outcome.replyText, std::string(512, 'x'));
+
+    // The cut never leaves half a character behind.
+    ScriptedConnection cut;
+    cut.incoming = {"220 mx\r\n", "250 mx\r\n", "250 reset\r\n",
+                    "550 " + std::string(511, 'x') + "\xC3\xBC\r\n"};
+    outcome = Exchange(cut, Server(), Message());
+    EXPECT_EQ(outcome.replyText, std::string(511, 'x') + "?");
 }
 
 TEST(SmtpExchange, RepliesArriveInAnyPiecesButNotWithoutEnd) {

@@ -1,7 +1,10 @@
 // The mail client's text parts: what it reads from a server and what it writes.
 #include <gtest/gtest.h>
+
 #include <stdlib.h>
 #include <time.h>
+#include <algorithm>
+#include <chrono>
 
 #include <string>
 #include <vector>
@@ -118,34 +121,55 @@ TEST(SmtpReplyAssembler, ReportsAReplyThatNeverEnds) {
     EXPECT_EQ(assembler.Take().lines.size(), kMaxReplyLines);
 }
 
-TEST(EhloFeatures, ReadsMechanismsAndStartTls) {
+TEST(EhloFeatures, ReadsLoginAndStartTls) {
     struct Case {
         const char* name;
         Lines reply;
-        Lines mechanisms;
+        bool login;
         bool startTls;
     };
     const Case cases[] = {
-        {"AUTH with blank",
-         {"250-mx", "250-AUTH LOGIN PLAIN", "250 HELP"},
-         {"LOGIN", "PLAIN"},
+        {"AUTH with blank", {"250-mx", "250-AUTH LOGIN PLAIN", "250 HELP"}, true, false},
+        {"AUTH=", {"250-mx", "250-AUTH=PLAIN LOGIN", "250 8BITMIME"}, true, false},
+        {"lower case, second AUTH line",
+         {"250-mx", "250-auth=plain", "250 AUTH cram-md5 login"},
+         true,
          false},
-        {"AUTH=", {"250-mx", "250-AUTH=LOGIN PLAIN", "250 8BITMIME"}, {"LOGIN", "PLAIN"}, false},
-        {"both forms, lower case",
-         {"250-mx", "250-auth=login", "250 AUTH LOGIN cram-md5"},
-         {"LOGIN", "CRAM-MD5"},
-         false},
-        {"first line is the greeting", {"250 AUTH LOGIN"}, {}, false},
-        {"AUTHX is not AUTH", {"250-mx", "250 AUTHX LOGIN"}, {}, false},
-        {"STARTTLS", {"250-mx", "250-STARTTLS", "250 AUTH PLAIN"}, {"PLAIN"}, true},
-        {"STARTTLS last, trailing blank", {"250-mx", "250 starttls "}, {}, true},
-        {"not STARTTLSX", {"250-mx", "250 STARTTLSX"}, {}, false},
+        {"blanks around", {"250-mx", "250 AUTH   LOGIN  "}, true, false},
+        {"no LOGIN", {"250-mx", "250 AUTH PLAIN LOGINX XLOGIN"}, false, false},
+        {"LOGIN outside AUTH", {"250-mx", "250 LOGIN"}, false, false},
+        {"first line is the greeting", {"250 AUTH LOGIN"}, false, false},
+        {"AUTHX is not AUTH", {"250-mx", "250 AUTHX LOGIN"}, false, false},
+        {"STARTTLS", {"250-mx", "250-STARTTLS", "250 AUTH PLAIN"}, false, true},
+        {"STARTTLS last, trailing blank", {"250-mx", "250 starttls "}, false, true},
+        {"not STARTTLSX", {"250-mx", "250 STARTTLSX"}, false, false},
+        {"short lines", {"250-mx", "250", "250 ", "250-A"}, false, false},
     };
     for (const Case& c : cases) {
         const EhloFeatures features = ParseEhloReply(c.reply);
-        EXPECT_EQ(features.authMechanisms, c.mechanisms) << c.name;
+        EXPECT_EQ(features.authLogin, c.login) << c.name;
         EXPECT_EQ(features.startTls, c.startTls) << c.name;
     }
+}
+
+// The largest reply a server may send (1024 lines of 64 KiB of AUTH words) is read before the
+// time-out could stop it: it must take no time. Every line holds the same distinct words, so a
+// search of the words seen so far for each word would take hours.
+TEST(EhloFeatures, TheLargestReplyIsReadQuickly) {
+    std::string words;
+    for (unsigned word = 0; words.size() + 16 < kMaxReplyLineBytes - 9; ++word) {
+        words += " M" + std::to_string(word);
+    }
+    Lines reply{"250-mx"};
+    for (std::size_t i = 1; i + 1 < kMaxReplyLines; ++i) {
+        reply.push_back("250-AUTH" + words);
+    }
+    reply.push_back("250 AUTH" + words + " LOGIN");
+    const auto start = std::chrono::steady_clock::now();
+    const EhloFeatures features = ParseEhloReply(reply);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(features.authLogin);
+    EXPECT_LT(took, std::chrono::seconds(5));
 }
 
 TEST(MailDate, FormatsTheDateHeader) {
@@ -226,6 +250,40 @@ TEST(HeaderFolding, BreaksLongFieldsAtBlanks) {
             start = end + 2;
         }
     }
+}
+
+// An outbox file may hold a subject of 4 MiB; every send attempt folds it.
+TEST(HeaderFolding, TheLargestSubjectIsFoldedQuicklyAndWhole) {
+    std::string value;
+    for (unsigned i = 0; value.size() < (4u << 20); ++i) {
+        value += "word" + std::to_string(i % 1000) + (i % 7 == 0 ? "  " : " ");
+    }
+    value += "end";
+    const auto start = std::chrono::steady_clock::now();
+    const std::string folded = FoldHeader("Subject", value);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took, std::chrono::seconds(5));
+    // Unfolded, it is the field again, with only the blanks at the breaks changed.
+    std::string unfolded;
+    std::size_t longest = 0;
+    for (std::size_t pos = 0;;) {
+        const std::size_t end = folded.find("\r\n", pos);
+        const std::string_view line = std::string_view(folded).substr(pos, end - pos);
+        longest = std::max(longest, line.size());
+        unfolded.append(line);
+        if (end == std::string::npos) {
+            break;
+        }
+        pos = end + 2;
+    }
+    EXPECT_LE(longest, kHeaderFoldWidth);
+    const auto squeezed = [](std::string text) {
+        text.erase(std::unique(text.begin(), text.end(),
+                               [](char a, char b) { return a == ' ' && b == ' '; }),
+                   text.end());
+        return text;
+    };
+    EXPECT_EQ(squeezed(unfolded), squeezed("Subject: " + value));
 }
 
 TEST(EncodedWords, EncodesOnlyWhatIsNotPlainAscii) {

@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThread>
+#include <memory>
 
 #include "monitor/log_file.h"
 
@@ -142,6 +144,8 @@ void LogViewer::Timer1Timer() {
 }
 
 void LogViewer::Button1Click() {
+    // A file still being read is not shown over the live log.
+    ++readRequest_;
     timer1_->stop();
     ApplyLiveIndication();
     shownCount_ = state_.log.EventLog.size();
@@ -164,18 +168,40 @@ void LogViewer::Button2Click() {
     });
 }
 
+// The file is read and turned into text on a thread of its own: a large or
+// slow file must not freeze the window. Only the newest request is shown.
 void LogViewer::OpenLogFile(const QString& path) {
-    const LogLoad load = LoadLogFile(path.toStdString());
-    if (load.outcome != LogLoad::Outcome::Loaded) {
-        const std::string error =
-            load.outcome == LogLoad::Outcome::Missing
-                ? "Cannot open file \"" + path.toStdString() + "\". The file does not exist."
-                : load.error;
-        dialogs_.MessageBox(error, "", DialogIcon::Error);
-        return;
-    }
-    memo1_->setPlainText(Lines(load.lines, 0, load.lines.size()));
-    setWindowTitle("Event log - " + QFileInfo(path).fileName());
+    const std::uint64_t request = ++readRequest_;
+    struct Result {
+        LogLoad load;
+        QString text;
+    };
+    auto result = std::make_shared<Result>();
+    QThread* reader = QThread::create([result, file = path.toStdString()] {
+        result->load = LoadLogFile(file);
+        if (result->load.outcome == LogLoad::Outcome::Loaded) {
+            result->text = Lines(result->load.lines, 0, result->load.lines.size());
+            result->load.lines.clear();
+        }
+    });
+    connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    connect(reader, &QThread::finished, this, [this, result, path, request] {
+        if (request != readRequest_) {
+            return;
+        }
+        const LogLoad& load = result->load;
+        if (load.outcome != LogLoad::Outcome::Loaded) {
+            const std::string error =
+                load.outcome == LogLoad::Outcome::Missing
+                    ? "Cannot open file \"" + path.toStdString() + "\". The file does not exist."
+                    : load.error;
+            dialogs_.MessageBox(error, "", DialogIcon::Error);
+            return;
+        }
+        memo1_->setPlainText(result->text);
+        setWindowTitle("Event log - " + QFileInfo(path).fileName());
+    });
+    reader->start();
 }
 
 }  // namespace raid::ui

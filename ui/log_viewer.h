@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <cstdint>
 #include <string>
 
 #include "app/app_state.h"
@@ -54,6 +55,8 @@ class LogViewer final : public QDialog {
     // The day file the shown lines belong to: a new day restarts the log,
     // even when the new file already holds more lines than were shown.
     std::string shownFile_;
+    // Counts file reads; a read's text is shown only if no later request came.
+    std::uint64_t readRequest_ = 0;
 };
 
 }  // namespace raid::ui

@@ -25,40 +25,49 @@ std::string_view TrimLeadingBlanks(std::string_view text) {
 }  // namespace
 
 std::string FoldHeader(std::string_view name, std::string_view value, std::size_t width) {
-    std::string current;
-    current.reserve(name.size() + 2 + value.size());
-    current.append(name).append(": ").append(value);
+    std::string whole;
+    whole.reserve(name.size() + 2 + value.size());
+    whole.append(name).append(": ").append(value);
+    // The line being cut is `lead` blanks (0 on the first line, 1 on a
+    // continuation) followed by `whole` from `pos`: it is never copied, so
+    // folding stays linear in the length of the value.
+    std::size_t pos = 0;
+    std::size_t lead = 0;
+    const auto at = [&](std::size_t i) { return i < lead ? ' ' : whole[pos + i - lead]; };
+    const auto size = [&] { return lead + whole.size() - pos; };
     // Breaks only inside the value, so the field name always keeps a word beside it; on a
     // continuation line, never right after its leading blank.
     std::size_t minCut = name.size() + 2;
     std::string out;
-    while (current.size() > width) {
+    out.reserve(whole.size() + whole.size() / width * 3 + 3);
+    while (size() > width) {
         std::size_t cut = std::string::npos;
         for (std::size_t i = width; i > minCut; --i) {
-            if (IsBlank(current[i])) {
+            if (IsBlank(at(i))) {
                 cut = i;
                 break;
             }
         }
-        for (std::size_t i = width + 1; cut == std::string::npos && i < current.size(); ++i) {
-            if (IsBlank(current[i])) {
+        for (std::size_t i = width + 1; cut == std::string::npos && i < size(); ++i) {
+            if (IsBlank(at(i))) {
                 cut = i;
             }
         }
         if (cut == std::string::npos) {
             break;
         }
-        const std::string_view whole = current;
-        const std::string_view piece = TrimTrailingBlanks(whole.substr(0, cut));
-        const std::string_view next = TrimLeadingBlanks(whole.substr(cut));
-        if (next.empty() || piece.size() <= minCut) {
+        const std::string_view rest = std::string_view(whole).substr(pos);
+        const std::string_view piece = TrimTrailingBlanks(rest.substr(0, cut - lead));
+        const std::string_view next = TrimLeadingBlanks(rest.substr(cut - lead));
+        if (next.empty() || lead + piece.size() <= minCut) {
             break;
         }
-        out.append(piece).append("\r\n");
-        current = " " + std::string(next);
+        out.append(lead, ' ').append(piece).append("\r\n");
+        pos = whole.size() - next.size();
+        lead = 1;
         minCut = 1;
     }
-    out.append(current);
+    out.append(lead, ' ').append(std::string_view(whole).substr(pos));
     return out;
 }
 

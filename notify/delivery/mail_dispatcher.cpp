@@ -87,7 +87,7 @@ void MailDispatcher::Error(const std::string& text) {
 void MailDispatcher::Initialise() {
     Error(InitialiseMailSettings(services_.store, settings_, services_.defaultTemplateDirectory,
                                  services_.mailFlags));
-    for (const auto& problem : outbox_.Resume()) {
+    for (const auto& problem : outbox_.Resume(services_.clock.WallSeconds())) {
         Error(problem);
     }
     if (!outbox_.Folder().empty()) {
@@ -100,7 +100,7 @@ void MailDispatcher::Rescan() {
     if (outbox_.Folder().empty()) {
         return;
     }
-    for (const auto& problem : outbox_.Rescan()) {
+    for (const auto& problem : outbox_.Rescan(services_.clock.WallSeconds())) {
         Error(problem);
     }
     nextRescan_.store(services_.clock.WallSeconds() + kOutboxRescanSeconds);

@@ -36,7 +36,14 @@ bool IsStringList(const nlohmann::json& j) {
            std::all_of(j.begin(), j.end(), [](const nlohmann::json& e) { return e.is_string(); });
 }
 
-bool ParseMail(const std::string& text, Outbox::Mail& mail) {
+// A mail's times lie between the epoch and a day past now (a clock set back a
+// little): anything else was not written by us, would overflow the age of the
+// mail, or would keep it waiting for ever.
+bool IsSaneTime(std::int64_t t, std::int64_t now) {
+    return t >= 0 && (t <= now || t - std::max<std::int64_t>(now, 0) <= Outbox::kGiveUpAfter);
+}
+
+bool ParseMail(const std::string& text, std::int64_t now, Outbox::Mail& mail) {
     const nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
     if (!j.is_object()) {
         return false;
@@ -57,6 +64,9 @@ bool ParseMail(const std::string& text, Outbox::Mail& mail) {
     }
     mail.created = j["created"].get<std::int64_t>();
     mail.nextAttempt = j["nextAttempt"].get<std::int64_t>();
+    if (!IsSaneTime(mail.created, now) || !IsSaneTime(mail.nextAttempt, now)) {
+        return false;
+    }
     mail.failures =
         static_cast<int>(std::clamp<std::int64_t>(j["failures"].get<std::int64_t>(), 0, 1'000'000));
     mail.lastError = j["lastError"].get<std::string>();
@@ -159,7 +169,7 @@ std::string Outbox::NewId(std::int64_t now) {
     }
 }
 
-std::vector<std::string> Outbox::Resume() {
+std::vector<std::string> Outbox::Resume(std::int64_t now) {
     std::vector<std::string> problems;
     if (folder_.empty()) {
         return problems;
@@ -203,7 +213,7 @@ std::vector<std::string> Outbox::Resume() {
         const PrivateFileLoad load = LoadPrivateFile(PathOf(id), kMaxMailBytes);
         Mail mail;
         mail.id = id;
-        if (load.outcome == PrivateFileLoad::Outcome::Loaded && ParseMail(load.data, mail)) {
+        if (load.outcome == PrivateFileLoad::Outcome::Loaded && ParseMail(load.data, now, mail)) {
             mails_.push_back(std::move(mail));
             continue;
         }

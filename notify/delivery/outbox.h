@@ -35,14 +35,16 @@ class Outbox {
 
     // Reads the mails a run before left behind, when no other run of the
     // program holds the folder. A file that cannot be read is moved aside;
-    // the texts say which and why. Without a folder there is nothing to read.
-    std::vector<std::string> Resume();
+    // the texts say which and why, and so is one whose times lie before the
+    // epoch or more than a day after `now`. Without a folder there is nothing
+    // to read.
+    std::vector<std::string> Resume(std::int64_t now);
 
     // Looks at the folder again. The run that holds it takes over the mails
     // of runs that have ended since (a run that does not hold the folder
     // sends its own mails while it lives, and leaves what is left); a run
     // that does not hold it tries again to take it over.
-    std::vector<std::string> Rescan() { return Resume(); }
+    std::vector<std::string> Rescan(std::int64_t now) { return Resume(now); }
     bool HoldsFolder() const { return lock_.Held(); }
 
     // Keeps a new mail, due at once. The mail is kept in memory even when its

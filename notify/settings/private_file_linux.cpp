@@ -57,17 +57,8 @@ PrivateFileLoad LoadPrivateFile(const std::string& path, std::size_t maxBytes) {
         }
         return load;
     }
-    struct stat info {};
-    if (::fstat(file.Get(), &info) != 0) {
-        load.error = SystemError("cannot look at", path, errno);
-        return load;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        load.error = path + " is not a regular file";
-        return load;
-    }
     std::string data;
-    if (std::string error = ReadToEnd(file.Get(), path, maxBytes, data); !error.empty()) {
+    if (std::string error = ReadRegularFile(file.Get(), path, maxBytes, data); !error.empty()) {
         load.error = std::move(error);
         return load;
     }

@@ -1,58 +1,55 @@
 #include "notify/smtp/ehlo_features.h"
 
-#include <algorithm>
 #include <cctype>
+#include <string_view>
 
 namespace raid {
 
 namespace {
 
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+bool SameWord(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) {
+        return false;
     }
-    return text;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) != upper[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
-void AddWords(const std::string& text, std::vector<std::string>& words) {
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        const std::size_t start = text.find_first_not_of(' ', pos);
-        if (start == std::string::npos) {
-            break;
+bool HasWord(std::string_view words, std::string_view upper) {
+    while (!words.empty()) {
+        const std::size_t start = words.find_first_not_of(' ');
+        if (start == std::string_view::npos) {
+            return false;
         }
-        std::size_t end = text.find(' ', start);
-        if (end == std::string::npos) {
-            end = text.size();
+        words.remove_prefix(start);
+        const std::size_t end = std::min(words.find(' '), words.size());
+        if (SameWord(words.substr(0, end), upper)) {
+            return true;
         }
-        std::string word = text.substr(start, end - start);
-        if (std::find(words.begin(), words.end(), word) == words.end()) {
-            words.push_back(std::move(word));
-        }
-        pos = end;
+        words.remove_prefix(end);
     }
+    return false;
 }
 
 }  // namespace
 
-bool EhloFeatures::Offers(const std::string& mechanism) const {
-    return std::find(authMechanisms.begin(), authMechanisms.end(), mechanism) !=
-           authMechanisms.end();
-}
-
 EhloFeatures ParseEhloReply(const std::vector<std::string>& lines) {
     EhloFeatures features;
     for (std::size_t i = 1; i < lines.size(); ++i) {
-        const std::string line = UpperCase(lines[i]);
+        const std::string_view line = lines[i];
         // "250-AUTH LOGIN PLAIN" and the older "250-AUTH=LOGIN PLAIN".
-        if (line.size() >= 9 && line.compare(4, 4, "AUTH") == 0 &&
+        if (line.size() >= 9 && SameWord(line.substr(4, 4), "AUTH") &&
             (line[8] == ' ' || line[8] == '=')) {
-            AddWords(line.substr(9), features.authMechanisms);
+            features.authLogin = features.authLogin || HasWord(line.substr(9), "LOGIN");
             continue;
         }
         const std::size_t end = line.find_last_not_of(' ');
-        if (line.size() > 4 && end != std::string::npos &&
-            line.compare(4, end + 1 - 4, "STARTTLS") == 0) {
+        if (line.size() > 4 && end != std::string_view::npos && end >= 4 &&
+            SameWord(line.substr(4, end + 1 - 4), "STARTTLS")) {
             features.startTls = true;
         }
     }

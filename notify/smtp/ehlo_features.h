@@ -5,13 +5,14 @@
 
 namespace raid {
 
-// What a server announced in its EHLO reply (every line after the first).
+// What a server announced in its EHLO reply (every line after the first), as
+// far as the exchange uses it: whether it takes AUTH LOGIN, and STARTTLS.
 struct EhloFeatures {
-    std::vector<std::string> authMechanisms;  // upper case, no duplicates
+    bool authLogin = false;
     bool startTls = false;
-    bool Offers(const std::string& mechanism) const;
 };
 
+// Linear in the size of the reply: a server may send 1024 lines of 64 KiB.
 EhloFeatures ParseEhloReply(const std::vector<std::string>& lines);
 
 }  // namespace raid

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "device/safe_text.h"
 #include "notify/compose/mail_body.h"
 #include "notify/compose/mail_header.h"
 #include "notify/smtp/base64.h"
@@ -20,12 +21,7 @@ constexpr int kImplicitTlsPort = 465;
 constexpr std::size_t kMaxShownText = 512;
 
 std::string Printable(std::string_view text) {
-    std::string out;
-    for (const char c : text.substr(0, kMaxShownText)) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u < 0x20 || u == 0x7F) ? '?' : c;
-    }
-    return out;
+    return SafeText(text.substr(0, kMaxShownText));
 }
 
 bool HasLineBreakOrNul(std::string_view text) {
@@ -112,7 +108,7 @@ class Exchange {
         if (!Command("Rset", "mail from", 0)) {
             return false;
         }
-        if (server_.login && features_.Offers("LOGIN")) {
+        if (server_.login && features_.authLogin) {
             // "auto" falls back to a plain connection when STARTTLS is not offered, which
             // an attacker can arrange by removing it from the EHLO reply: the password
             // then travels in clear only when the user chose "none".

@@ -1,4 +1,6 @@
 // The event-log viewer: live and file modes.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -45,6 +48,11 @@ struct ViewerRig {
     WindowRig rig;
     std::unique_ptr<LogViewer> viewer;
 };
+
+bool WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 }  // namespace
 
@@ -141,17 +149,15 @@ class LogViewerTest : public QObject {
     void olderLogFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath("261201.log");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("D1 HDD2 was removed\r\nsecond line\r\n");
-        file.close();
+        QVERIFY(WriteFile(path, "D1 HDD2 was removed\r\nsecond line\r\n"));
         ViewerRig v({"today"});
         v.rig.files.answers.push_back(path);
         v.Click("Button2");
         QCOMPARE(v.rig.files.filters.at(0), QString("Log File (*.log);;All File (*)"));
         // Opened where the day files are, not in the folder the program was started from.
         QCOMPARE(v.rig.files.folders.at(0), QString::fromStdString(v.rig.state.log.logFolder));
-        QCOMPARE(v.Text(), QString("D1 HDD2 was removed\nsecond line"));
+        // Read on a thread of its own; the window shows it when it is there.
+        QTRY_COMPARE(v.Text(), QString("D1 HDD2 was removed\nsecond line"));
         QCOMPARE(v.viewer->windowTitle(), QString("Event log - 261201.log"));
         v.rig.state.log.EventLog.push_back("today 2");
         ViewerRig::Settle();
@@ -177,20 +183,41 @@ class LogViewerTest : public QObject {
         QVERIFY(!answer->has_value());
     }
 
+    // Missing, a folder, a FIFO that no one writes, a device that never ends:
+    // each ends in a message box, and the window goes on as it was.
     void unreadableFileKeepsTheWindowAsItWas() {
         QTemporaryDir dir;
+        const QString fifo = dir.filePath("pipe.log");
+        QCOMPARE(::mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
         ViewerRig v({"today"});
-        v.rig.files.answers.push_back(dir.filePath("missing.log"));
-        v.rig.files.answers.push_back(dir.path());  // a folder cannot be read as a file
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        const QString choices[] = {dir.filePath("missing.log"), dir.path(), fifo, "/dev/zero"};
+        for (const QString& choice : choices) {
+            v.rig.files.answers.push_back(choice);
+        }
+        for (std::size_t attempt = 0; attempt < std::size(choices); ++attempt) {
             v.Click("Button2");
-            QCOMPARE(v.rig.dialogs.boxes.size(), static_cast<std::size_t>(attempt + 1));
+            QTRY_COMPARE(v.rig.dialogs.boxes.size(), attempt + 1);
             QVERIFY(!v.rig.dialogs.boxes.back().text.empty());
             QCOMPARE(v.rig.dialogs.boxes.back().caption, std::string());
             QCOMPARE(v.Text(), QString("today"));
             QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
             QVERIFY(!v.viewer->following());
         }
+        QVERIFY(v.rig.dialogs.boxes.back().text.find("not a regular file") != std::string::npos);
+    }
+
+    // Back to the live log before a file's text arrived: the file is not shown.
+    void realTimeWinsOverAFileStillBeingRead() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("261201.log");
+        QVERIFY(WriteFile(path, "older day\r\n"));
+        ViewerRig v({"today"});
+        v.rig.files.answers.push_back(path);
+        v.Click("Button2");
+        v.Click("Button1");
+        ViewerRig::Settle();
+        QCOMPARE(v.Text(), QString("today"));
+        QCOMPARE(v.viewer->windowTitle(), QString("Event log - Real Time"));
     }
 
     // The folder depends on who runs the window, so the viewer says which it is.
