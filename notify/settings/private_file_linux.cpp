@@ -6,36 +6,12 @@
 #include <cstring>
 #include <filesystem>
 
+#include "monitor/file_descriptor.h"
 #include "monitor/whole_file.h"
 #include "notify/settings/private_file.h"
 
 namespace raid {
 namespace {
-
-std::string SystemError(const std::string& what, const std::string& path, int error) {
-    return what + " " + path + ": " + std::strerror(error);
-}
-
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return fd_; }
-    int Release() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd;
-    }
-
-  private:
-    int fd_;
-};
 
 bool IsSymlink(const std::string& path) {
     struct stat info {};
