@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace raid::cli {
@@ -10,26 +11,28 @@ namespace raid::cli {
 // timer, so that an idle monitor does not wake at all between its timers.
 class MainLoopWaiter {
   public:
-    MainLoopWaiter() = default;
+    MainLoopWaiter();
     ~MainLoopWaiter();
     MainLoopWaiter(const MainLoopWaiter&) = delete;
     MainLoopWaiter& operator=(const MainLoopWaiter&) = delete;
 
-    // Takes SIGINT, SIGTERM and SIGHUP away from their default action (call
-    // before any thread starts, so that every thread inherits the mask) and
-    // opens the descriptors. False with `error` set when that fails.
+    // Takes SIGINT, SIGTERM and SIGHUP (Windows: Ctrl+C, Ctrl+Break and the
+    // console's close) away from their default action (call before any thread
+    // starts, so that every thread inherits the mask) and opens what the loop
+    // waits on. False with `error` set when that fails.
     bool Open(std::string& error);
 
     // Any thread: the next (or the current) Wait returns.
     void Wake();
 
     // Main thread: waits up to `timeoutMs` for a wake, a stop signal or
-    // `extraFd` (-1: none) turning readable. True when a stop signal came.
+    // `extraFd` (-1: none; Linux only) turning readable. True when a stop
+    // signal came.
     bool Wait(std::uint64_t timeoutMs, int extraFd);
 
   private:
-    int signalFd_ = -1;
-    int wakeFd_ = -1;
+    struct Waits;  // the platform's wait objects
+    std::unique_ptr<Waits> waits_;
 };
 
 }  // namespace raid::cli

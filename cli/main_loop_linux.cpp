@@ -22,13 +22,24 @@ void Drain(int fd) {
 
 }  // namespace
 
-MainLoopWaiter::~MainLoopWaiter() {
-    for (int fd : {signalFd_, wakeFd_}) {
-        if (fd >= 0) {
-            close(fd);
+struct MainLoopWaiter::Waits {
+    Waits() = default;
+    Waits(const Waits&) = delete;
+    Waits& operator=(const Waits&) = delete;
+    ~Waits() {
+        for (int fd : {signalFd, wakeFd}) {
+            if (fd >= 0) {
+                close(fd);
+            }
         }
     }
-}
+    int signalFd = -1;
+    int wakeFd = -1;
+};
+
+MainLoopWaiter::MainLoopWaiter() : waits_(std::make_unique<Waits>()) {}
+
+MainLoopWaiter::~MainLoopWaiter() = default;
 
 bool MainLoopWaiter::Open(std::string& error) {
     const sigset_t stop = StopSignalSet();
@@ -36,13 +47,13 @@ bool MainLoopWaiter::Open(std::string& error) {
         error = std::string("cannot block signals: ") + std::strerror(rc);
         return false;
     }
-    signalFd_ = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (signalFd_ < 0) {
+    waits_->signalFd = signalfd(-1, &stop, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (waits_->signalFd < 0) {
         error = std::string("cannot watch signals: ") + std::strerror(errno);
         return false;
     }
-    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
+    waits_->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (waits_->wakeFd < 0) {
         error = std::string("cannot make the main loop's wake-up: ") + std::strerror(errno);
         return false;
     }
@@ -52,11 +63,12 @@ bool MainLoopWaiter::Open(std::string& error) {
 void MainLoopWaiter::Wake() {
     const std::uint64_t one = 1;
     // A full counter still wakes the loop, so a failed write loses nothing.
-    [[maybe_unused]] const ssize_t n = write(wakeFd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t n = write(waits_->wakeFd, &one, sizeof one);
 }
 
 bool MainLoopWaiter::Wait(std::uint64_t timeoutMs, int extraFd) {
-    pollfd fds[3] = {{signalFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {extraFd, POLLIN, 0}};
+    pollfd fds[3] = {
+        {waits_->signalFd, POLLIN, 0}, {waits_->wakeFd, POLLIN, 0}, {extraFd, POLLIN, 0}};
     const nfds_t count = extraFd >= 0 ? 3 : 2;
     const int timeout = static_cast<int>(std::min<std::uint64_t>(timeoutMs, 60'000));
     const int ready = poll(fds, count, timeout);
@@ -64,11 +76,11 @@ bool MainLoopWaiter::Wait(std::uint64_t timeoutMs, int extraFd) {
         return false;  // timed out, or interrupted: the caller looks again
     }
     if (fds[1].revents & POLLIN) {
-        Drain(wakeFd_);
+        Drain(waits_->wakeFd);
     }
     if (fds[0].revents & POLLIN) {
         signalfd_siginfo info;
-        return read(signalFd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
+        return read(waits_->signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info);
     }
     return false;
 }

@@ -22,6 +22,8 @@ class StopSignalHold {
     bool held() const { return held_; }
     // Takes the stop signals that came so far; true when there was one.
     bool TakeArrived();
+    // Windows: the event set when a stop arrives, for a loop to wait on.
+    void* ArrivedEvent() const { return arrived_; }
 
   private:
     bool held_ = false;

@@ -1,16 +1,15 @@
 #include "monitor/whole_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 #include <utility>
 
 #include "monitor/file_descriptor.h"
+#include "monitor/file_system.h"
 
 namespace raid {
 namespace {
@@ -27,23 +26,6 @@ bool WriteAll(int fd, std::string_view data) {
         data.remove_prefix(static_cast<std::size_t>(written));
     }
     return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::string folder = std::filesystem::path(path).parent_path().string();
-    return folder.empty() ? "." : folder;
-}
-
-// The rename is only durable once the folder itself is flushed.
-std::string SyncFolder(const std::string& folder) {
-    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() < 0) {
-        return SystemError("cannot open folder", folder, errno);
-    }
-    if (::fsync(dir.Get()) != 0 && errno != EINVAL) {
-        return SystemError("cannot flush folder", folder, errno);
-    }
-    return {};
 }
 
 }  // namespace
@@ -87,8 +69,7 @@ std::string ReadRegularFile(int fd, const std::string& path, std::size_t maxByte
 
 WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     WholeFile load;
-    // Not blocking, so that opening a FIFO cannot hang; for a regular file it changes nothing.
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor file(OpenForReading(path));
     if (file.Get() < 0) {
         if (errno == ENOENT) {
             load.outcome = WholeFile::Outcome::Missing;
@@ -113,9 +94,8 @@ WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes) {
 
 std::string ReplaceWholeFile(const std::string& path, std::string_view data, mode_t mode,
                              ExistingMode existing) {
-    const std::string folder = FolderOf(path);
-    std::string temp = path + ".XXXXXX";
-    Descriptor file(::mkstemp(temp.data()));
+    std::string temp;
+    Descriptor file(CreateFileBeside(path, temp));
     if (file.Get() < 0) {
         return SystemError("cannot create a temporary file for", path, errno);
     }
@@ -124,20 +104,18 @@ std::string ReplaceWholeFile(const std::string& path, std::string_view data, mod
     const mode_t wanted = existing == ExistingMode::Keep && ::stat(path.c_str(), &old) == 0
                               ? (old.st_mode & 07777)
                               : mode;
-    if (::fchmod(file.Get(), wanted) != 0) {
+    if (SetFileMode(file.Get(), wanted) != 0) {
         error = SystemError("cannot set permissions of", temp, errno);
     } else if (!WriteAll(file.Get(), data)) {
         error = SystemError("cannot write", temp, errno);
-    } else if (::fsync(file.Get()) != 0) {
+    } else if (FlushFile(file.Get()) != 0) {
         error = SystemError("cannot flush", temp, errno);
     } else if (::close(file.Release()) != 0) {
         error = SystemError("cannot close", temp, errno);
-    } else if (::rename(temp.c_str(), path.c_str()) != 0) {
-        error = SystemError("cannot replace", path, errno);
-    } else {
-        return SyncFolder(folder);
+    } else if (error = MoveOver(temp, path); error.empty()) {
+        return {};
     }
-    ::unlink(temp.c_str());
+    RemoveFile(temp);
     return error;
 }
 

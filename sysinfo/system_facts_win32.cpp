@@ -223,7 +223,8 @@ std::optional<std::vector<FactObject>> WmiSystemFacts::Query(std::string_view cl
         ComRef<IWbemClassObject> object;
         ULONG returned = 0;
         // With an immediate return, errors such as an unknown class show up here.
-        const HRESULT next = enumerator->Next(WBEM_INFINITE, 1, object.Out(), &returned);
+        const HRESULT next =
+            enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.Out(), &returned);
         if (FAILED(next)) {
             return std::nullopt;
         }

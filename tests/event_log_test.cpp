@@ -18,6 +18,7 @@
 #include "monitor/log_file.h"
 #include "monitor/time_text.h"
 #include "sim/ata_text.h"
+#include "tests/support/environment.h"
 
 namespace raid {
 namespace {
@@ -38,15 +39,15 @@ class LocalTimeTest : public ::testing::Test {
             savedTz_ = tz;
         }
         savedLocale_ = std::setlocale(LC_TIME, nullptr);
-        ASSERT_EQ(::setenv("TZ", "UTC", 1), 0);
+        ASSERT_EQ(testing::SetEnvironment("TZ", "UTC"), 0);
         ::tzset();
         ASSERT_NE(std::setlocale(LC_TIME, "C"), nullptr);
     }
     void TearDown() override {
         if (savedTz_) {
-            ::setenv("TZ", savedTz_->c_str(), 1);
+            testing::SetEnvironment("TZ", savedTz_->c_str());
         } else {
-            ::unsetenv("TZ");
+            testing::UnsetEnvironment("TZ");
         }
         ::tzset();
         std::setlocale(LC_TIME, savedLocale_.c_str());
@@ -77,7 +78,7 @@ TEST_F(TimeTextTest, DateAndTimeInTheLocaleFormatWithoutTheTimeAtMidnight) {
 }
 
 TEST_F(TimeTextTest, LocalDateFollowsTheTimeZone) {
-    ASSERT_EQ(::setenv("TZ", "UTC-2", 1), 0);  // two hours east of Greenwich
+    ASSERT_EQ(testing::SetEnvironment("TZ", "UTC-2"), 0);  // two hours east of Greenwich
     ::tzset();
     EXPECT_EQ(TimeText(kDec6At10), "12/06/26 12:00:00");
     EXPECT_EQ(DayStem(kDec6At10 + 12 * 3600), "261207");
@@ -507,7 +508,7 @@ TEST_F(EventLogTest, DeviceCountAndDiskNumbersAreBounded) {
         return line.find(" information :") != std::string::npos;
     });
     EXPECT_EQ(blocks, 3) << "slots 0, 2 and 3; slot 1 names no disk, slots from 4 are not logged";
-    EXPECT_THAT(lines, testing::Contains("Device4 information :"));
+    EXPECT_THAT(lines, ::testing::Contains("Device4 information :"));
 }
 
 // The drive lines of the information block, by class.

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 #include "tests/support/firmware_images.h"
 #include "tests/support/memory_image_file.h"
+#include "tests/support/posix_files.h"
 #include "tests/support/recorders.h"
 
 namespace raid {
@@ -242,7 +244,7 @@ TEST(FirmwareImageLoad, ReadsARealFileByteForByte) {
     const auto path =
         std::filesystem::temp_directory_path() / ("fw-" + std::to_string(::getpid()) + ".bin");
     const auto bytes = MakeImage(40960);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     std::fclose(f);
@@ -262,9 +264,12 @@ TEST(FirmwareImageLoad, ReadsARealFileByteForByte) {
 TEST(FirmwareImageLoad, OnlyARegularFileIsRead) {
     const auto fifo =
         std::filesystem::temp_directory_path() / ("fw-fifo-" + std::to_string(::getpid()));
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {fifo.string(), std::string("/dev/zero"),
-                                    std::filesystem::temp_directory_path().string()}) {
+    ASSERT_EQ(testing::MakeFifo(fifo), testing::kPosixFiles);
+    std::vector<std::string> paths = {std::filesystem::temp_directory_path().string()};
+    if (testing::kPosixFiles) {
+        paths.insert(paths.end(), {fifo.string(), "/dev/zero"});
+    }
+    for (const std::string& path : paths) {
         SCOPED_TRACE(path);
         auto file = MakeDiskImageFile();
         Loader loader;

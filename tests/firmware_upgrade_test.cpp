@@ -282,7 +282,7 @@ TEST(FirmwareUpgrade, ALoadDuringADiscoveryIsRefused) {
     UpgradeRig u;
     const auto path = std::filesystem::path(u.rig.logFolder) / "fw.bin";
     const auto bytes = MakeImage(4096, 0x12, 0x14040310, 0x27, 0x60);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
     std::fclose(f);

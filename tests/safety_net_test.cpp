@@ -14,6 +14,7 @@
 #include "app/escaped_exception.h"
 #include "app/headless_loop.h"
 #include "tests/support/engine_rig.h"
+#include "tests/support/scratch_folder.h"
 
 namespace raid {
 namespace {
@@ -60,10 +61,7 @@ struct Rig {
           frontEnd(&state.flags.StartupPass),
           engine(state, EngineServices{transport, catalog, facts, clock, dialogs, status, mail},
                  frontEnd, {}) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "safety-net-XXXXXX");
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            state.log.logFolder = pattern;
-        }
+        state.log.logFolder = testing::MakeScratchFolder("safety-net").string();
         testing::StartUp(engine, state);
     }
     ~Rig() {

@@ -10,6 +10,7 @@
 
 #include "maintenance/smart_dump.h"
 #include "tests/support/recorders.h"
+#include "tests/support/scratch_folder.h"
 
 namespace raid {
 namespace {
@@ -18,10 +19,7 @@ namespace fs = std::filesystem;
 
 struct SmartDump : ::testing::Test {
     SmartDump() {
-        std::string pattern = (fs::temp_directory_path() / "smart-dump-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            folder = pattern;
-        }
+        folder = testing::MakeScratchFolder("smart-dump").string();
         for (std::size_t j = 0; j < 2; ++j) {
             store.data[0][j].fill(static_cast<std::uint8_t>(0x10 + j));
             store.thresholds[0][j].fill(static_cast<std::uint8_t>(0x20 + j));

@@ -19,6 +19,7 @@
 #include "notify/smtp/dot_stuffing.h"
 #include "notify/smtp/ehlo_features.h"
 #include "notify/smtp/smtp_reply.h"
+#include "tests/support/environment.h"
 
 namespace raid {
 namespace {
@@ -203,15 +204,15 @@ TEST(MailDate, LocalTimeCarriesTheZoneOffset) {
         {"XST11", "Sat, 5 Dec 2026 23:00:00 -1100"},
     };
     for (const Case& c : cases) {
-        ::setenv("TZ", c.tz, 1);
+        testing::SetEnvironment("TZ", c.tz);
         ::tzset();
         // 2026-12-06 10:00:00 UTC.
         EXPECT_EQ(FormatMailDate(LocalMailDateParts(1796551200)), c.date) << c.tz;
     }
     if (saved != nullptr) {
-        ::setenv("TZ", before.c_str(), 1);
+        testing::SetEnvironment("TZ", before.c_str());
     } else {
-        ::unsetenv("TZ");
+        testing::UnsetEnvironment("TZ");
     }
     ::tzset();
 }

@@ -15,6 +15,7 @@
 #include "sysinfo/canned_system_facts.h"
 #include "tests/support/engine_steps.h"
 #include "tests/support/recorders.h"
+#include "tests/support/scratch_folder.h"
 
 namespace raid::testing {
 
@@ -29,10 +30,7 @@ struct EngineRig {
           frontEnd(&state.flags.StartupPass),
           engine(state, EngineServices{sim, catalog, facts, clock, dialogs, status, mail}, frontEnd,
                  {}) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "engine-rig-XXXXXX");
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            logFolder = pattern;
-        }
+        logFolder = testing::MakeScratchFolder("engine-rig").string();
         state.log.logFolder = logFolder;
     }
     ~EngineRig() {
