@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build and the tests need. Only packages
 # that are missing are installed, so a second run costs nothing.
-# Usage: scripts/install-deps.sh [build|test|package|e2e]...
+# Usage: scripts/install-deps.sh [build|test|package|e2e|windows]...
 #   build: compilers and libraries (always installed)
 #   test:  what the window and mail tests need besides
 #   package: the Debian package's checkers (lintian, desktop-file-validate,
@@ -9,6 +9,7 @@
 #   e2e:   the end-to-end test in a qemu guest (qemu, nbdkit and its plugin
 #          header, a static busybox for the guest, python3 and strip for the
 #          host side; the guest kernel is downloaded by the test itself)
+#   windows: the MinGW-w64 cross compiler and Wine, which runs its tests
 set -euo pipefail
 
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
@@ -20,7 +21,9 @@ for group in "${@:-build}"; do
     test) packages+=(xvfb xauth python3-aiosmtpd openssl) ;;
     package) packages+=(lintian desktop-file-utils appstream dpkg-dev) ;;
     e2e) packages+=(qemu-system-x86 nbdkit nbdkit-plugin-dev busybox-static python3 binutils) ;;
-    *) echo "install-deps.sh: unknown group '$group' (build, test, package, e2e)" >&2; exit 2 ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 googletest
+                        python3-aiosmtpd openssl) ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, test, package, e2e, windows)" >&2; exit 2 ;;
   esac
 done
 

@@ -22,7 +22,9 @@ if [ -n "${RAIDGUI_FUZZ_SECONDS:-}" ]; then
   bash scripts/fuzz.sh "$RAIDGUI_FUZZ_SECONDS"
 fi
 
-# A full run (no ctest arguments) also builds and checks the Debian package.
+# A full run (no ctest arguments) also builds and checks the Debian package,
+# and builds the Windows programs and runs their tests under Wine.
 if [ $# -eq 0 ] && [ "$(uname -s)" = Linux ]; then
   bash scripts/check-package.sh
+  bash scripts/test-windows.sh
 fi
