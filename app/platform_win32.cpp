@@ -19,7 +19,12 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
     PlatformResult result;
     result.platform.transport = MakeTracedIfRequested(MakeWin32Transport(), traceFile);
     result.platform.catalog = std::make_unique<Win32DiskCatalog>();
-    result.platform.facts = MakeHostFacts();
+    auto facts = std::make_unique<WmiSystemFacts>();
+    if (facts->setup() == ComSetup::SecurityFailed) {
+        result.error = kCoInitializeSecurityError;
+        return result;
+    }
+    result.platform.facts = std::move(facts);
     result.platform.lock = ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"),
                                                MakeMutexEnclosureLock(EnclosureMutexName));
     // \\.\PhysicalDriveN, as the disk's device path is written.
