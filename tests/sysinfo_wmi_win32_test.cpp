@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "sysinfo/system_facts_win32.h"
+#include "sysinfo/system_info.h"
 
 namespace raid {
 namespace {
@@ -61,6 +62,19 @@ TEST(WmiSystemFacts, EveryThreadThatQueriesGetsObjectsAndKeepsItsOwnApartment) {
     const auto here = facts.Query("Win32_OperatingSystem");
     ASSERT_TRUE(here.has_value());
     EXPECT_FALSE(here->empty());
+}
+
+// What a mail carries: the report built on a worker thread has the board,
+// the disks and the addresses (Wine's Win32_Bus has no SystemName to give).
+TEST(WmiSystemFacts, TheReportOfAWorkerThreadIsFilledIn) {
+    WmiSystemFacts facts;
+    SystemInfoLines lines;
+    std::thread([&] { lines = BuildSystemInfoLines(facts); }).join();
+    const std::string text = SystemInfoText(lines);
+    EXPECT_EQ(text.find("\nMotherBoard :  - \n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nWmiListTemp->Count = 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nDisk: "), std::string::npos) << text;
+    EXPECT_EQ(text.find("\nIP Address  : \n"), std::string::npos) << text;
 }
 
 }  // namespace
