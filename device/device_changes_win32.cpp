@@ -35,13 +35,13 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             break;
         }
         case WM_DEVICECHANGE:
-            // Whatever its parameters: each one restarts the countdown, and a
-            // query to remove a device is never refused.
+            // Whatever its parameters: each one restarts the countdown; 0 never
+            // refuses a query to remove a device.
             if (auto* self = reinterpret_cast<Win32DeviceChanges*>(
                     GetWindowLongPtrW(window, GWLP_USERDATA))) {
                 self->Arrived();
             }
-            return TRUE;
+            return 0;
         case kStopMessage:
             DestroyWindow(window);
             return 0;

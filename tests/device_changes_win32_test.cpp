@@ -46,7 +46,7 @@ TEST_F(Win32DeviceChangesTest, EveryMessageCountsOnceAndWakesTheWaiter) {
     DEV_BROADCAST_DEVICEINTERFACE_W disk = DiskArrival();
     EXPECT_EQ(
         SendMessageW(window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&disk)),
-        TRUE);
+        0);
     EXPECT_EQ(WaitForSingleObject(woken, 5000), WAIT_OBJECT_0);
     EXPECT_EQ(changes->TakeEvents(), 1);
     EXPECT_EQ(changes->TakeEvents(), 0);
