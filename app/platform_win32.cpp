@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "device/disk_catalog_win32.h"
+#include "device/enclosure_lock_win32.h"
 #include "device/trace_transport.h"
 #include "device/transport_win32.h"
 #include "sysinfo/system_facts_win32.h"
@@ -18,10 +19,14 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
     PlatformResult result;
     result.platform.transport = MakeTracedIfRequested(MakeWin32Transport(), traceFile);
     result.platform.catalog = std::make_unique<Win32DiskCatalog>();
-    result.platform.facts = MakeHostFacts();
-    result.platform.lock = ChooseEnclosureLock(
-        std::getenv("RAIDGUI_LOCK_DIR"),
-        MakeFileEnclosureLock([](std::uint8_t) { return std::string(); }, false));
+    auto facts = std::make_unique<WmiSystemFacts>();
+    if (facts->setup() == ComSetup::SecurityFailed) {
+        result.error = kCoInitializeSecurityError;
+        return result;
+    }
+    result.platform.facts = std::move(facts);
+    result.platform.lock = ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"),
+                                               MakeMutexEnclosureLock(EnclosureMutexName));
     // \\.\PhysicalDriveN, as the disk's device path is written.
     result.platform.diskOfNode = [](const std::string& node) -> std::optional<std::uint8_t> {
         constexpr std::string_view kPrefix = "\\\\.\\PhysicalDrive";

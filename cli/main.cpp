@@ -24,12 +24,17 @@
 #ifdef RAIDCLI_WITH_UDEV
 #include "udev/device_changes_udev_linux.h"
 #endif
+#ifdef _WIN32
+#include "device/device_changes_win32.h"
+#endif
 
 namespace {
 
 std::unique_ptr<raid::DeviceChanges> WatchDeviceChanges() {
-#ifdef RAIDCLI_WITH_UDEV
+#if defined(RAIDCLI_WITH_UDEV)
     return raid::WatchUdevOrNothing("raidcli");
+#elif defined(_WIN32)
+    return raid::WatchDeviceChangesOrNothing("raidcli");
 #else
     return std::make_unique<raid::NoDeviceChanges>();
 #endif

@@ -176,6 +176,13 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
         engine.SetEnclosureLock(*platform.lock);
     }
     mailRun.Connect(engine);
+    // Where no descriptor can be waited on, a notification wakes the loop;
+    // never again once the loop and its waiter are gone.
+    changes.SetArrivalWake([&waiter] { waiter.Wake(); });
+    struct WakeEnd {
+        DeviceChanges& changes;
+        ~WakeEnd() { changes.SetArrivalWake({}); }
+    } wakeEnd{changes};
     engine.Start();
 
     // An exception that escapes the engine is reported and monitoring goes

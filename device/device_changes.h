@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace raid {
 
@@ -17,6 +18,10 @@ class DeviceChanges {
     // TakeEvents must be asked (0: no notification can come any more).
     virtual int WaitDescriptor() const { return -1; }
     virtual std::uint32_t AskEveryMs() { return 0; }
+    // For a loop that waits on something else (Windows has no descriptor to
+    // poll): `wake` is called, from whichever thread receives them, as
+    // notifications arrive. Backends with a descriptor ignore it.
+    virtual void SetArrivalWake(std::function<void()> /*wake*/) {}
 };
 
 // For runs that watch nothing (a static build, a one-shot report).

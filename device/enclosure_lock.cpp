@@ -22,6 +22,42 @@ EnclosureLockHold::~EnclosureLockHold() {
     }
 }
 
+bool NestedEnclosureLock::TryLock(std::uint8_t disk) {
+    const std::lock_guard guard(mutex_);
+    if (auto it = held_.find(disk); it != held_.end()) {
+        ++it->second.depth;
+        return true;
+    }
+    const std::optional<Token> token = Take(disk);
+    if (!token) {
+        return false;
+    }
+    held_[disk] = Held{*token, 1};
+    return true;
+}
+
+void NestedEnclosureLock::Unlock(std::uint8_t disk) {
+    const std::lock_guard guard(mutex_);
+    auto it = held_.find(disk);
+    if (it == held_.end() || --it->second.depth != 0) {
+        return;
+    }
+    if (it->second.token != kNoLock) {
+        Release(it->second.token);
+    }
+    held_.erase(it);
+}
+
+void NestedEnclosureLock::ReleaseAll() {
+    const std::lock_guard guard(mutex_);
+    for (const auto& [disk, held] : held_) {
+        if (held.token != kNoLock) {
+            Release(held.token);
+        }
+    }
+    held_.clear();
+}
+
 std::function<std::string(std::uint8_t)> LockFilesIn(const std::string& folder) {
     return [folder](std::uint8_t disk) {
         return folder + "/disk" + std::to_string(static_cast<unsigned>(disk)) + ".lock";

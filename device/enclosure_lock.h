@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "device/clock.h"
@@ -27,6 +30,36 @@ class EnclosureLock {
     virtual void Unlock(std::uint8_t disk) = 0;
 };
 
+// The process-wide nesting of a lock taken on a system object per disk: the
+// system lock is taken by the outermost TryLock and let go by the matching
+// last Unlock, whichever thread makes them.
+class NestedEnclosureLock : public EnclosureLock {
+  public:
+    bool TryLock(std::uint8_t disk) final;
+    void Unlock(std::uint8_t disk) final;
+
+  protected:
+    // What stands for a taken system lock (a descriptor or a handle); kNoLock
+    // when there was nothing to lock.
+    using Token = std::intptr_t;
+    static constexpr Token kNoLock = -1;
+
+    // The system lock of `disk`, or nullopt when another process holds it or
+    // it cannot be had at all.
+    virtual std::optional<Token> Take(std::uint8_t disk) = 0;
+    virtual void Release(Token token) = 0;
+    // For the destructor of a derived class, which alone can still release.
+    void ReleaseAll();
+
+  private:
+    struct Held {
+        Token token = kNoLock;
+        int depth = 0;
+    };
+    std::mutex mutex_;
+    std::map<std::uint8_t, Held> held_;
+};
+
 // For runs that share their enclosures with nobody (the stand-in of a
 // single process, unit tests).
 class NoEnclosureLock final : public EnclosureLock {
@@ -35,10 +68,14 @@ class NoEnclosureLock final : public EnclosureLock {
     void Unlock(std::uint8_t) override {}
 };
 
-// flock(LOCK_EX) on the file `pathOf(disk)` names: the disk's device node
-// for real enclosures, a lock file for stand-ins shared between processes.
-// An empty path means the disk has no lock (nothing to take). A missing file
-// is made only when `createMissing` is set: never a node under /dev.
+// An exclusive lock on the file `pathOf(disk)` names (flock; LockFileEx on
+// Windows): the disk's device node for real enclosures on Linux, a lock file
+// for stand-ins shared between processes. An empty path means the disk has
+// no lock (nothing to take). A missing file is made only when
+// `createMissing` is set: never a node under /dev. Without it, a file that
+// cannot be opened lets the command go on (the disk has gone; the command
+// then fails on its own); with it, a lock file that cannot be made is
+// refused like a held one, since nothing would keep another process out.
 std::unique_ptr<EnclosureLock> MakeFileEnclosureLock(
     std::function<std::string(std::uint8_t disk)> pathOf, bool createMissing);
 

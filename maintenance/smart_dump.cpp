@@ -1,10 +1,15 @@
 #include "maintenance/smart_dump.h"
 
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
+
+#include "monitor/file_descriptor.h"
+#include "monitor/file_system.h"
+#include "monitor/whole_file.h"
 
 namespace raid {
 namespace {
@@ -22,16 +27,24 @@ DumpBytes FirstEnclosure(const std::array<SmartSector, kSmartDrives>& sectors) {
     return bytes;
 }
 
+// Paths are UTF-8 text here; a path's narrow string is the system's code
+// page on Windows.
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::string FullPath(const std::filesystem::path& folder, const std::string& name) {
     std::error_code error;
     const std::filesystem::path path = std::filesystem::absolute(folder / name, error);
-    return (error ? folder / name : path).string();
+    const std::u8string text = (error ? folder / name : path).u8string();
+    return std::string(text.begin(), text.end());
 }
 
 // True when every byte reached the file and the file was closed cleanly.
-bool WriteAll(std::FILE* file, const DumpBytes& bytes) {
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
+bool WriteDump(Descriptor& file, const DumpBytes& bytes) {
+    const bool written = WriteAll(
+        file.Get(), std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const bool closed = ::close(file.Release()) == 0;
     return written && closed;
 }
 
@@ -42,14 +55,14 @@ void DumpOne(const DumpBytes& bytes, const std::filesystem::path& folder, const 
         path = FullPath(folder, stem + step + ".bin");
         // Exclusive creation: a file that appeared since the last look is
         // stepped over, not overwritten.
-        std::FILE* file = std::fopen(path.c_str(), "wbx");
-        if (file == nullptr && errno == EEXIST) {
+        Descriptor file(CreateNewFile(path));
+        if (file.Get() < 0 && errno == EEXIST) {
             continue;
         }
-        if (file == nullptr || !WriteAll(file, bytes)) {
-            if (file != nullptr) {
-                std::error_code ignored;
-                std::filesystem::remove(path, ignored);  // a short file is no dump
+        const bool created = file.Get() >= 0;
+        if (!created || !WriteDump(file, bytes)) {
+            if (created) {
+                RemoveFile(path);  // a short file is no dump
             }
             dialogs.MessageBox("Fail to create file", "GetSPIFWInfo:", DialogIcon::Error);
             return;
@@ -64,7 +77,7 @@ void DumpOne(const DumpBytes& bytes, const std::filesystem::path& folder, const 
 
 void DumpSmartSectors(const SmartStore& store, const std::string& folder, StatusSink& status,
                       Dialogs& dialogs) {
-    const std::filesystem::path base(folder.empty() ? "." : folder);
+    const std::filesystem::path base = PathOf(folder.empty() ? "." : folder);
     DumpOne(FirstEnclosure(store.data[0]), base, "dSMART0", status, dialogs);
     DumpOne(FirstEnclosure(store.thresholds[0]), base, "sSMART0", status, dialogs);
 }

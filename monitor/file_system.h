@@ -15,6 +15,9 @@ int OpenForReading(const std::string& path);
 // A new file of our own beside `path` (same folder, so that moving it over
 // `path` is one step); its name into `temp`.
 int CreateFileBeside(const std::string& path, std::string& temp);
+// A new file at `path` for writing, binary, not inherited; never one that
+// exists (errno EEXIST then), even if it appeared since the caller looked.
+int CreateNewFile(const std::string& path);
 // POSIX permissions; Windows keeps the folder's ACL (private files set their
 // own) and this does nothing there.
 int SetFileMode(int fd, mode_t mode);

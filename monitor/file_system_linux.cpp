@@ -40,6 +40,10 @@ int CreateFileBeside(const std::string& path, std::string& temp) {
     return ::mkostemp(temp.data(), O_CLOEXEC);
 }
 
+int CreateNewFile(const std::string& path) {
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+
 int SetFileMode(int fd, mode_t mode) {
     return ::fchmod(fd, mode);
 }

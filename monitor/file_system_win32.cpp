@@ -36,6 +36,12 @@ int CreateFileBeside(const std::string& path, std::string& temp) {
     return -1;
 }
 
+int CreateNewFile(const std::string& path) {
+    // The C runtime's fopen ignores "x" and would overwrite the file.
+    return ::_wopen(Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                    _S_IREAD | _S_IWRITE);
+}
+
 int SetFileMode(int, mode_t) {
     return 0;
 }

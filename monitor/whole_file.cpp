@@ -12,7 +12,6 @@
 #include "monitor/file_system.h"
 
 namespace raid {
-namespace {
 
 bool WriteAll(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -27,8 +26,6 @@ bool WriteAll(int fd, std::string_view data) {
     }
     return true;
 }
-
-}  // namespace
 
 std::string ReadToEnd(int fd, const std::string& path, std::size_t maxBytes, std::string& data) {
     char buffer[8192];

@@ -16,6 +16,10 @@ struct WholeFile {
     std::string error;  // when Failed
 };
 
+// Writes all of `data` to `fd`, going on after interruptions. False with
+// errno set when the system refused some of it.
+bool WriteAll(int fd, std::string_view data);
+
 // Only a regular file of at most `maxBytes` is read; anything else fails.
 WholeFile ReadWholeFile(const std::string& path, std::size_t maxBytes);
 

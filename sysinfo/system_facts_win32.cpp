@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "device/windows_text.h"
+
 namespace raid {
 namespace {
 
@@ -63,38 +65,33 @@ class Variant {
 };
 
 std::string Utf8(const wchar_t* text, UINT length) {
-    if (text == nullptr || length == 0) {
-        return {};
-    }
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size <= 0) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
-                            nullptr) != size) {
-        return {};
-    }
-    return out;
+    return text == nullptr ? std::string() : raid::Utf8(std::wstring_view(text, length));
 }
 
-std::wstring Wide(std::string_view text) {
-    if (text.empty()) {
-        return {};
+// COM on the calling thread for one query: the apartment the thread is in
+// already, or the multithreaded one joined and left again, so that every
+// thread may query and none is left initialised behind its owner's back.
+class ThreadCom {
+  public:
+    ThreadCom() {
+        const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        joined_ = SUCCEEDED(init);  // S_FALSE too: it must be balanced as well
+        usable_ = joined_ || init == RPC_E_CHANGED_MODE;
     }
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0) {
-        return {};
+    ~ThreadCom() {
+        if (joined_) {
+            CoUninitialize();
+        }
     }
-    std::wstring out(static_cast<std::size_t>(size), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            size) != size) {
-        return {};
-    }
-    return out;
-}
+    ThreadCom(const ThreadCom&) = delete;
+    ThreadCom& operator=(const ThreadCom&) = delete;
+
+    bool usable() const { return usable_; }
+
+  private:
+    bool joined_ = false;
+    bool usable_ = false;
+};
 
 // The runtime's own conversion of a scalar to text; an empty or null value, or
 // one that has no text form, gives empty text.
@@ -175,20 +172,35 @@ FactObject ReadObject(IWbemClassObject& object) {
 
 }  // namespace
 
-ComSetup InitializeComForWmi() {
-    // S_FALSE (already initialised here) and a thread already in the
-    // multithreaded apartment both leave COM usable.
+ComSetup InitializeComForWmi(bool& initialized) {
+    // S_FALSE (already initialised here) must be balanced too; a thread
+    // already in the multithreaded apartment leaves COM usable as it is.
     const HRESULT init = CoInitialize(nullptr);
+    initialized = SUCCEEDED(init);
     if (FAILED(init) && init != RPC_E_CHANGED_MODE) {
         return ComSetup::InitializeFailed;
     }
     const HRESULT security =
         CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT,
                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
-    return FAILED(security) ? ComSetup::SecurityFailed : ComSetup::Ok;
+    // Too late: the process's security was set before us (once per process),
+    // and each query asks for its own level anyway.
+    return FAILED(security) && security != RPC_E_TOO_LATE ? ComSetup::SecurityFailed : ComSetup::Ok;
+}
+
+WmiSystemFacts::WmiSystemFacts() : setup_(InitializeComForWmi(initialized_)) {}
+
+WmiSystemFacts::~WmiSystemFacts() {
+    if (initialized_) {
+        CoUninitialize();
+    }
 }
 
 std::optional<std::vector<FactObject>> WmiSystemFacts::Query(std::string_view className) {
+    const ThreadCom com;
+    if (!com.usable()) {
+        return std::nullopt;
+    }
     ComRef<IUnknown> unknown;
     if (FAILED(CoCreateInstance(kAdministrativeLocator, nullptr, kLocatorContext, IID_IUnknown,
                                 unknown.OutVoid()))) {
@@ -208,6 +220,13 @@ std::optional<std::vector<FactObject>> WmiSystemFacts::Query(std::string_view cl
     ComRef<IWbemServices> services;
     if (FAILED(locator->ConnectServer(nameSpace.get(), nullptr, nullptr, nullptr, 0, nullptr,
                                       nullptr, services.Out()))) {
+        return std::nullopt;
+    }
+    // The level the process set up, also where another part of the process
+    // set it first or a thread never saw that set-up.
+    if (FAILED(CoSetProxyBlanket(&*services, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
+                                 RPC_C_AUTHN_LEVEL_PKT, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr,
+                                 EOAC_NONE))) {
         return std::nullopt;
     }
     ComRef<IEnumWbemClassObject> enumerator;

@@ -29,6 +29,15 @@ TEST(EnclosureLock, ADeviceNodeThatIsGoneIsNotWaitedFor) {
     EXPECT_FALSE(std::filesystem::exists("/nonexistent/sdz"));
 }
 
+// Nothing would keep another process out: refused as if held, never run
+// unlocked.
+TEST(EnclosureLock, ALockFileThatCannotBeMadeIsRefused) {
+    TempFolder dir;
+    auto lock = MakeFileEnclosureLock(LockFilesIn(dir.path + "/missing"), true);
+    EXPECT_FALSE(lock->TryLock(0));
+    EXPECT_FALSE(std::filesystem::exists(dir.path + "/missing"));
+}
+
 // A lock some other process always holds.
 class TakenLock final : public EnclosureLock {
   public:

@@ -82,6 +82,18 @@ TEST_F(SmartDump, EveryNameTakenWritesNothing) {
     EXPECT_EQ(Contents("sSMART00.bin").size(), 1024u) << "the threshold file has its own names";
 }
 
+TEST_F(SmartDump, AFolderNamedBeyondASCIIIsTakenAsUtf8) {
+    const fs::path named = fs::path(folder) / fs::path(u8"Sm\u00e4rt \u30c7\u30fc\u30bf");
+    ASSERT_TRUE(fs::create_directory(named));
+    const std::u8string utf8 = named.u8string();
+    DumpSmartSectors(store, std::string(utf8.begin(), utf8.end()), status, dialogs);
+    EXPECT_TRUE(fs::exists(named / "dSMART00.bin"));
+    EXPECT_TRUE(fs::exists(named / "sSMART00.bin"));
+    const std::u8string shown = (named / "sSMART00.bin").u8string();
+    EXPECT_EQ(status.panels[4], "Svae File OK :" + std::string(shown.begin(), shown.end()));
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
 TEST_F(SmartDump, FolderThatCannotTakeFilesShowsTheMessage) {
     folder /= "missing";
     Dump();

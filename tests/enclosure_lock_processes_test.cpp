@@ -1,19 +1,16 @@
-#include "device/enclosure_lock.h"
-
-#include <fcntl.h>
+// The enclosure lock between real processes: the helper program built with
+// the tests takes the same lock files as raidcli with RAIDGUI_LOCK_DIR.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include "device/command_channel.h"
+#include "device/enclosure_lock.h"
 #include "sim/sim_transport.h"
+#include "tests/support/child_process.h"
 #include "tests/support/engine_rig.h"
 #include "tests/support/firmware_images.h"
 #include "tests/support/scratch_folder.h"
@@ -21,88 +18,41 @@
 namespace raid {
 namespace {
 
+#ifdef _WIN32
+constexpr const char* kHelper = "enclosure_lock_helper.exe";
+#else
+constexpr const char* kHelper = "enclosure_lock_helper";
+#endif
+
 struct TempFolder : testing::ScratchFolder {
     TempFolder() : ScratchFolder("lock-test") {}
 };
 
-// Appends every read to a file shared by several processes, one line each.
-class JournalTransport final : public Transport {
-  public:
-    JournalTransport(Transport& inner, int fd) : inner_(inner), fd_(fd) {}
-    DeviceHandle OpenDevice(std::uint8_t code) override { return inner_.OpenDevice(code); }
-    bool ReadSectors(DeviceHandle h, std::uint32_t lba, std::span<std::uint8_t> buffer,
-                     std::uint32_t count) override {
-        const std::string line = std::to_string(::getpid()) + " " + std::to_string(lba) + "\n";
-        (void)!::write(fd_, line.data(), line.size());  // O_APPEND: one line at a time
-        return inner_.ReadSectors(h, lba, buffer, count);
-    }
-    bool InquiryDevice(DeviceHandle h, std::span<std::uint8_t> buffer) override {
-        return inner_.InquiryDevice(h, buffer);
-    }
-    void CloseHandle(DeviceHandle h) override { inner_.CloseHandle(h); }
-
-  private:
-    Transport& inner_;
-    int fd_;
-};
-
-// A process that holds the lock of `disk` until told to let go.
+// Another process that holds the lock of `disk` until told to let go.
 class LockHolder {
   public:
-    LockHolder(const std::string& folder, std::uint8_t disk) {
-        int ready[2];
-        int release[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) {
-            return;
-        }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(ready[0]);
-            ::close(release[1]);
-            auto lock = MakeFileEnclosureLock(LockFilesIn(folder), true);
-            const char held = lock->TryLock(disk) ? 'h' : 'n';
-            (void)!::write(ready[1], &held, 1);
-            char ignored;
-            (void)!::read(release[0], &ignored, 1);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        release_ = release[1];
-        char held = 0;
-        ok_ = ::read(ready[0], &held, 1) == 1 && held == 'h';
-        ::close(ready[0]);
+    LockHolder(const std::string& folder, std::uint8_t disk)
+        : child_(testing::BesideTests(kHelper), {"hold", folder, std::to_string(disk)}) {
+        ok_ = child_.started() && child_.ReadByte() == 'h';
     }
-    ~LockHolder() { Release(); }
-
     bool ok() const { return ok_; }
     void Release() {
-        if (release_ >= 0) {
-            (void)!::write(release_, "x", 1);
-            ::close(release_);
-            release_ = -1;
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
+        child_.CloseInput();
+        child_.Wait();
     }
 
   private:
-    pid_t pid_ = -1;
-    int release_ = -1;
+    testing::ChildProcess child_;
     bool ok_ = false;
 };
 
-// Exit status of a child that tries to take the lock once: 0 taken, 1 not.
-int TryInChild(const std::string& folder, std::uint8_t disk) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        auto lock = MakeFileEnclosureLock(LockFilesIn(folder), true);
-        ::_exit(lock->TryLock(disk) ? 0 : 1);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// Another process that tries for the lock once: 0 taken, 1 not.
+int TryInOtherProcess(const std::string& folder, std::uint8_t disk) {
+    testing::ChildProcess child(testing::BesideTests(kHelper),
+                                {"try", folder, std::to_string(disk)});
+    return child.Wait();
 }
+
 TEST(EnclosureLock, ExclusiveBetweenProcessesReentrantWithinOne) {
     TempFolder dir;
     auto lock = MakeFileEnclosureLock(LockFilesIn(dir.path), true);
@@ -116,10 +66,11 @@ TEST(EnclosureLock, ExclusiveBetweenProcessesReentrantWithinOne) {
     ASSERT_TRUE(lock->TryLock(0));
     ASSERT_TRUE(lock->TryLock(0));  // nested: an upgrade and its own commands
     lock->Unlock(0);
-    EXPECT_EQ(TryInChild(dir.path, 0), 1);  // still held once
+    EXPECT_EQ(TryInOtherProcess(dir.path, 0), 1);  // still held once
     lock->Unlock(0);
-    EXPECT_EQ(TryInChild(dir.path, 0), 0);
+    EXPECT_EQ(TryInOtherProcess(dir.path, 0), 0);
 }
+
 TEST(EnclosureLock, ACommandWaitsBoundedThenReportsTheEnclosureBusy) {
     TempFolder dir;
     VirtualClock clock;
@@ -144,34 +95,22 @@ TEST(EnclosureLock, ACommandWaitsBoundedThenReportsTheEnclosureBusy) {
     other.Release();
     EXPECT_EQ(channel.SendCommand(CmdProbe, reply), kStatusOk);
 }
+
 TEST(EnclosureLock, TwoProcessesNeverInterleaveTheirReadSequences) {
     TempFolder dir;
     const std::string journal = dir.path + "/journal";
     constexpr int kCommands = 12;
-    std::vector<pid_t> children;
-    for (int p = 0; p < 2; ++p) {
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const int fd = ::open(journal.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            SteadyClock clock;
-            sim::SimTransport sim(sim::DefaultScenario(), clock);
-            JournalTransport shared(sim, fd);
-            auto lock = MakeFileEnclosureLock(LockFilesIn(dir.path), true);
-            CommandChannel channel(shared, clock);
-            channel.SetEnclosureLock(*lock);
-            ReplySector reply{};
-            int ok = 0;
-            for (int i = 0; i < kCommands; ++i) {
-                ok += channel.SendCommand(CmdGetControllerInfo, reply) == kStatusOk;
-            }
-            ::_exit(ok == kCommands ? 0 : 1);
+    {
+        std::vector<std::unique_ptr<testing::ChildProcess>> children;
+        for (int p = 0; p < 2; ++p) {
+            children.push_back(std::make_unique<testing::ChildProcess>(
+                testing::BesideTests(kHelper),
+                std::vector<std::string>{"commands", dir.path, journal,
+                                         std::to_string(kCommands)}));
         }
-        children.push_back(pid);
-    }
-    for (pid_t pid : children) {
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        for (auto& child : children) {
+            EXPECT_EQ(child->Wait(), 0);
+        }
     }
 
     // Runs of reads by one process: each must be whole commands, from the
@@ -197,6 +136,7 @@ TEST(EnclosureLock, TwoProcessesNeverInterleaveTheirReadSequences) {
         EXPECT_EQ(lbas.back(), kReplySector) << who;
     }
 }
+
 TEST(EnclosureLock, AnUpgradeHoldsItsEnclosureFromEraseToVerify) {
     TempFolder dir;
     testing::EngineRig rig;
@@ -217,13 +157,13 @@ TEST(EnclosureLock, AnUpgradeHoldsItsEnclosureFromEraseToVerify) {
     rig.engine.SetMessagePump([&] {
         if (!triggers.empty() && rig.sim.Commands(0).size() == triggers.front()) {
             triggers.erase(triggers.begin());
-            others.push_back(TryInChild(dir.path, 0));
+            others.push_back(TryInOtherProcess(dir.path, 0));
         }
     });
     UpgradeView view;
     EXPECT_EQ(rig.engine.UpgradeFirmware(0, view).outcome, UpgradeOutcome::Completed);
     EXPECT_EQ(others, (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(TryInChild(dir.path, 0), 0);  // and lets go at the end
+    EXPECT_EQ(TryInOtherProcess(dir.path, 0), 0);  // and lets go at the end
 }
 
 }  // namespace
