@@ -27,6 +27,9 @@ HookEvent Event(const std::string& name, const std::string& device = {}) {
     return event;
 }
 
+// The runs through a POSIX shell; their Windows variants through cmd.exe are
+// in command_run_win32_test.cpp.
+#ifndef _WIN32
 CommandOutcome Shell(const std::string& script, std::chrono::milliseconds limit,
                      const std::vector<std::string>& env = {}) {
     return RunCommand("/bin/sh", {"-c", script}, env, limit, kNoStop);
@@ -63,16 +66,32 @@ TEST(RunCommand, AMissingProgramIsNotStarted) {
     EXPECT_TRUE(outcome.missing);
     EXPECT_THAT(outcome.Text(), HasSubstr("/nonexistent/raidgui-hook: No such file"));
 }
+#endif
+
+// Absolute paths as the system writes them: a command is run without a
+// shell, PATH or working folder of the user's.
+#ifdef _WIN32
+constexpr const char* kProgram = "C:\\Windows\\System32\\curl.exe";
+constexpr const char* kNotAbsolute[] = {"curl.exe", "C:curl.exe", "\\Windows\\curl.exe",
+                                        "/usr/bin/curl"};
+#else
+constexpr const char* kProgram = "/usr/bin/curl";
+constexpr const char* kNotAbsolute[] = {"curl", "bin/curl", "./curl", "C:\\Windows\\curl.exe"};
+#endif
 
 TEST(HookCommandStore, StoredWithItsArgumentsAndChecked) {
     MemorySettingsStore store;
     EXPECT_EQ(ReadHookCommand(store), std::nullopt);
-    const HookCommand command{"/usr/bin/curl", {"-d", "", "two words"}};
+    const HookCommand command{kProgram, {"-d", "", "two words"}};
     EXPECT_EQ(SaveHookCommand(store, command), "");
     EXPECT_EQ(ReadHookCommand(store), command);
-    EXPECT_EQ(HookCommandText(command), "/usr/bin/curl '-d' '' 'two words'");
-    EXPECT_NE(SaveHookCommand(store, HookCommand{"curl", {}}), "");
-    EXPECT_NE(SaveHookCommand(store, HookCommand{"/bin/x", {"a\nb"}}), "");
+    EXPECT_EQ(HookCommandText(command), std::string(kProgram) + " '-d' '' 'two words'");
+    for (const char* program : kNotAbsolute) {
+        EXPECT_EQ(SaveHookCommand(store, HookCommand{program, {}}),
+                  "the program must be given with its absolute path")
+            << program;
+    }
+    EXPECT_NE(SaveHookCommand(store, HookCommand{kProgram, {"a\nb"}}), "");
     EXPECT_EQ(ReadHookCommand(store), command);  // refused commands change nothing
     EXPECT_EQ(SaveHookCommand(store, std::nullopt), "");
     EXPECT_EQ(ReadHookCommand(store), std::nullopt);
