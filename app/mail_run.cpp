@@ -15,9 +15,9 @@ std::string OutboxFolder(const std::string& logFolder) {
 }
 
 MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
-                 const std::string& settingsFolder)
+                 const SettingsPlace& settingsPlace)
     : frontEnd_(frontEnd),
-      host_(OpenHostSettingsStore(settingsFolder)),
+      host_(OpenHostSettingsStore(settingsPlace)),
       state_(state),
       clock_(clock),
       hooks_(clock, HookRunner::Hooks{

@@ -16,14 +16,15 @@ namespace raid {
 
 class Engine;
 
-// The notification mail of one run: the settings (a file in `settingsFolder`
-// on Linux, the registry on Windows), the dispatcher and its outbox in the log
-// folder, and the command hook that follows every notification. Made before the engine (which takes
-// it as its mail sink) and destroyed after it.
+// The notification mail of one run: the settings at `settingsPlace` (a
+// settings file, or the registry key on Windows), the dispatcher and its
+// outbox in the log folder, and the command hook that follows every
+// notification. Made before the engine (which takes it as its mail sink) and
+// destroyed after it.
 class MailRun {
   public:
     MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,
-            const std::string& settingsFolder);
+            const SettingsPlace& settingsPlace);
     MailRun(const MailRun&) = delete;
     MailRun& operator=(const MailRun&) = delete;
 

@@ -9,12 +9,12 @@
 #include "app/folders.h"
 #include "cli/cli_help.h"
 #include "cli/secret_input.h"
+#include "cli/settings_place.h"
 #include "notify/compose/escaped_text.h"
 #include "notify/delivery/mail_dispatcher.h"
 #include "notify/settings/host_settings_store.h"
 #include "notify/settings/mail_settings_store.h"
 #include "notify/settings/password_scramble.h"
-#include "notify/settings/settings_folder.h"
 #include "sysinfo/system_info.h"
 
 namespace raid::cli {
@@ -27,7 +27,7 @@ struct LoadedSettings {
     std::atomic<std::uint8_t> flags{0};
     std::string problem;
 
-    explicit LoadedSettings(const std::string& folder) : host(OpenHostSettingsStore(folder)) {
+    explicit LoadedSettings(const SettingsPlace& place) : host(OpenHostSettingsStore(place)) {
         problem = host.problem;
         std::string error =
             InitialiseMailSettings(*host.store, settings, host.templateDirectory, flags);
@@ -40,14 +40,6 @@ struct LoadedSettings {
         }
     }
 };
-
-std::string SettingsFolder() {
-    const std::string folder = HostSettingsFolder();
-    if (folder.empty()) {
-        std::fprintf(stderr, "raidcli: no settings folder: set RAIDGUI_CONFIG_DIR or HOME\n");
-    }
-    return folder;
-}
 
 // A stored text on the terminal: a settings file must not be able to forge
 // lines or move the cursor.
@@ -63,11 +55,11 @@ std::string PasswordText(const MailSettings& s) {
 }
 
 int Show() {
-    const std::string folder = SettingsFolder();
-    if (folder.empty()) {
+    const std::optional<SettingsPlace> place = SettingsPlaceOrComplain();
+    if (!place) {
         return 2;
     }
-    LoadedSettings loaded(folder);
+    LoadedSettings loaded(*place);
     if (!loaded.problem.empty()) {
         std::fprintf(stderr, "%s\n", loaded.problem.c_str());
     }
@@ -165,11 +157,11 @@ std::string ApplySetOptions(const std::vector<std::string>& args, MailPageFields
 }
 
 int Set(const std::vector<std::string>& args) {
-    const std::string folder = SettingsFolder();
-    if (folder.empty()) {
+    const std::optional<SettingsPlace> place = SettingsPlaceOrComplain();
+    if (!place) {
         return 2;
     }
-    LoadedSettings loaded(folder);
+    LoadedSettings loaded(*place);
     if (!loaded.problem.empty()) {
         std::fprintf(stderr, "%s\n", loaded.problem.c_str());
     }
@@ -191,11 +183,11 @@ int Set(const std::vector<std::string>& args) {
 }
 
 int Test(Platform& platform, Clock& clock) {
-    const std::string folder = SettingsFolder();
-    if (folder.empty()) {
+    const std::optional<SettingsPlace> place = SettingsPlaceOrComplain();
+    if (!place) {
         return 2;
     }
-    HostSettingsStore host = OpenHostSettingsStore(folder);
+    HostSettingsStore host = OpenHostSettingsStore(*place);
     if (!host.problem.empty()) {
         std::fprintf(stderr, "%s\n", host.problem.c_str());
     }

@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/platform.h"
 #include "app/run_wiring.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/command_line.h"
 #include "cli/firmware_command.h"
 #include "cli/mail_command.h"
 #include "cli/monitor_command.h"
@@ -45,6 +48,16 @@ std::unique_ptr<raid::DeviceChanges> WatchDeviceChanges() {
 int main(int argc, char** argv) {
     // Log lines carry the date and time in the user's regional format.
     std::setlocale(LC_ALL, "");
+    raid::cli::UseUtf8Console();
+    // Every verb reads its arguments as UTF-8, the program's own text.
+    std::vector<std::string> utf8Args = raid::cli::Utf8Arguments(argc, argv);
+    std::vector<char*> utf8Argv;
+    for (std::string& arg : utf8Args) {
+        utf8Argv.push_back(arg.data());
+    }
+    utf8Argv.push_back(nullptr);
+    argc = static_cast<int>(utf8Args.size());
+    argv = utf8Argv.data();
     // `raidcli firmware upgrade | head` must not die of its reader going away
     // half way through the flash; every verb writes on past a closed pipe.
     if (!raid::cli::IgnoreBrokenPipes()) {

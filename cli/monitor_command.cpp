@@ -150,7 +150,7 @@ int RunMonitor(Platform& platform, Clock& clock, DeviceChanges& changes,
     ConsoleDialogs dialogs;
     ConsoleStatus status;
     MonitorFrontEnd frontEnd(state, metricsFile);
-    MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsFolder());
+    MailRun mailRun(state, clock, frontEnd, RealMailSender(), HostSettingsPlace());
     PrintingMailSink mail(mailRun.dispatcher());
     frontEnd.SetMailCounts([&mailRun](MetricsExtras& extras) {
         extras.mailsQueued = mailRun.dispatcher().outbox().Size();

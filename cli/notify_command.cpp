@@ -8,13 +8,13 @@
 #include "app/app_state.h"
 #include "cli/cli_help.h"
 #include "cli/cli_options.h"
+#include "cli/settings_place.h"
 #include "notify/compose/escaped_text.h"
 #include "notify/hook/command_run.h"
 #include "notify/hook/hook_command.h"
 #include "notify/hook/hook_event.h"
 #include "notify/settings/host_settings_store.h"
 #include "notify/settings/mail_settings_store.h"
-#include "notify/settings/settings_folder.h"
 #include "sysinfo/system_info.h"
 
 namespace raid::cli {
@@ -22,20 +22,12 @@ namespace {
 
 struct OpenStore {
     HostSettingsStore host;
-    explicit OpenStore(const std::string& folder) : host(OpenHostSettingsStore(folder)) {
+    explicit OpenStore(const SettingsPlace& place) : host(OpenHostSettingsStore(place)) {
         if (!host.problem.empty()) {
             std::fprintf(stderr, "%s\n", host.problem.c_str());
         }
     }
 };
-
-std::string Folder() {
-    const std::string folder = HostSettingsFolder();
-    if (folder.empty()) {
-        std::fprintf(stderr, "raidcli: no settings folder: set RAIDGUI_CONFIG_DIR or HOME\n");
-    }
-    return folder;
-}
 
 int Show(SettingsStore& store, const std::string& location) {
     std::string problem;
@@ -156,11 +148,11 @@ int RunNotify(const std::vector<std::string>& args, Platform& platform, Clock& c
         std::fprintf(stderr, "%s", kNotifyUsage);
         return 2;
     }
-    const std::string folder = Folder();
-    if (folder.empty()) {
+    const std::optional<SettingsPlace> place = SettingsPlaceOrComplain();
+    if (!place) {
         return 2;
     }
-    OpenStore open(folder);
+    OpenStore open(*place);
     SettingsStore& store = *open.host.store;
     if (verb == "show" && args.size() == 1) {
         return Show(store, open.host.location);

@@ -146,11 +146,11 @@ void PrintEnclosure(const AppState& state, std::size_t slot) {
 // What `raidcli monitor` would say at start about notifications, from the
 // same settings.
 std::string SavedSettingsNoNotification() {
-    const std::string folder = HostSettingsFolder();
-    if (folder.empty()) {
-        return "No notification is set up (no settings folder: set RAIDGUI_CONFIG_DIR or HOME).";
+    const SettingsPlace place = HostSettingsPlace();
+    if (!place.Known()) {
+        return std::string("No notification is set up (") + kNoSettingsFolder + ").";
     }
-    HostSettingsStore host = OpenHostSettingsStore(folder);
+    HostSettingsStore host = OpenHostSettingsStore(place);
     if (!host.problem.empty()) {
         std::fprintf(stderr, "%s\n", host.problem.c_str());
     }
@@ -159,7 +159,7 @@ std::string SavedSettingsNoNotification() {
 
 // One look as the monitor's alerts take it, without logging or telling anyone.
 void WatchOnce(AppState& state, Engine& engine, Clock& clock) {
-    const HostSettingsStore host = OpenHostSettingsStore(HostSettingsFolder());
+    const HostSettingsStore host = OpenHostSettingsStore(HostSettingsPlace());
     state.alerts.heatLimit = ReadHeatLimit(*host.store);
     const std::size_t count = std::min<std::size_t>(state.devices.table.count, kMaxSlots);
     for (std::size_t slot = 0; slot < count; ++slot) {

@@ -1,5 +1,9 @@
 // The notification command: a real program run with the time limit, its
 // environment and error output; the retries of the runner on virtual time.
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -10,6 +14,9 @@
 #include "notify/hook/command_run.h"
 #include "notify/hook/hook_runner.h"
 #include "notify/settings/memory_settings_store.h"
+#ifdef _WIN32
+#include "device/windows_text.h"
+#endif
 
 namespace raid {
 namespace {
@@ -17,6 +24,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 const std::atomic<bool> kNoStop{false};
 
@@ -27,29 +35,96 @@ HookEvent Event(const std::string& name, const std::string& device = {}) {
     return event;
 }
 
+// The runs go through the platform's shell: what differs is only the shell's
+// language and the system's words for a missing program.
+struct ShellScripts {
+    std::string program;
+    std::string flag;
+    // Writes "$RAIDGUI_EVENT on $RAIDGUI_DEVICE", "two", an empty line,
+    // "three" and "four" to its error output, "not-kept" to its output, and
+    // ends with exit code 3.
+    std::string errorLines;
+    std::string exitZero;
+    // Exit code 4 when RAIDGUI_DEVICE holds kDevice, 0 otherwise.
+    std::string deviceIs;
+    // Starts a program that keeps the error output open for 30 s and waits.
+    std::string longRunWithChild;
+    std::string missingProgram;
+    std::string missingText;
+};
+
+const std::string kDevice = "Device1 \xE2\x82\xAC\xC5\x81";  // "Device1 €Ł"
+
+ShellScripts Scripts() {
+#ifdef _WIN32
+    wchar_t folder[MAX_PATH] = {};
+    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    return {
+        .program =
+            (n > 0 && n < MAX_PATH ? Utf8(std::wstring_view(folder, n)) : "C:\\Windows\\System32") +
+            "\\cmd.exe",
+        .flag = "/c",
+        .errorLines =
+            ">&2 echo %RAIDGUI_EVENT% on %RAIDGUI_DEVICE%& >&2 echo two& >&2 echo.& "
+            ">&2 echo three& >&2 echo four& echo not-kept& exit 3",
+        .exitZero = "exit 0",
+        .deviceIs = "if \"%RAIDGUI_DEVICE%\"==\"" + kDevice + "\" exit 4",
+        .longRunWithChild = "ping -n 30 127.0.0.1 >NUL",
+        .missingProgram = "C:\\nonexistent\\raidgui-hook.exe",
+        // The system's own words ("The system cannot find the path specified",
+        // under Wine "Path not found"), never a number.
+        .missingText =
+            "C:\\nonexistent\\raidgui-hook.exe: " + WindowsErrorText(ERROR_PATH_NOT_FOUND),
+    };
+#else
+    return {
+        .program = "/bin/sh",
+        .flag = "-c",
+        .errorLines =
+            "echo \"$RAIDGUI_EVENT on $RAIDGUI_DEVICE\" >&2; "
+            "printf 'two\\r\\n\\nthree\\nfour\\n' >&2; echo not-kept; exit 3",
+        .exitZero = "exit 0",
+        .deviceIs = "test \"$RAIDGUI_DEVICE\" = '" + kDevice + "' && exit 4; exit 0",
+        .longRunWithChild = "sleep 30 & sleep 30",
+        .missingProgram = "/nonexistent/raidgui-hook",
+        .missingText = "/nonexistent/raidgui-hook: No such file",
+    };
+#endif
+}
+
 CommandOutcome Shell(const std::string& script, std::chrono::milliseconds limit,
                      const std::vector<std::string>& env = {}) {
-    return RunCommand("/bin/sh", {"-c", script}, env, limit, kNoStop);
+    const ShellScripts scripts = Scripts();
+    return RunCommand(scripts.program, {scripts.flag, script}, env, limit, kNoStop);
 }
 
 TEST(RunCommand, ExitCodeErrorLinesAndEnvironment) {
-    const CommandOutcome outcome = Shell(
-        "echo \"$RAIDGUI_EVENT on $RAIDGUI_DEVICE\" >&2; printf 'two\\r\\n\\nthree\\nfour\\n' >&2; "
-        "echo not-kept; exit 3",
-        std::chrono::seconds(20), {"RAIDGUI_EVENT=smart", "RAIDGUI_DEVICE=Device1"});
+    const CommandOutcome outcome = Shell(Scripts().errorLines, std::chrono::seconds(20),
+                                         {"RAIDGUI_EVENT=smart", "RAIDGUI_DEVICE=Device1"});
     EXPECT_TRUE(outcome.started);
     EXPECT_FALSE(outcome.Ok());
     EXPECT_EQ(outcome.exitCode, 3);
     EXPECT_THAT(outcome.errorLines, ElementsAre("smart on Device1", "two", "three"));
     EXPECT_EQ(outcome.Text(), "exit code 3: smart on Device1 / two / three");
-    EXPECT_TRUE(Shell("exit 0", std::chrono::seconds(20)).Ok());
+    EXPECT_TRUE(Shell(Scripts().exitZero, std::chrono::seconds(20)).Ok());
+
+    // A value outside the ANSI code page of Windows reaches the command as it
+    // was given (compared by the shell: what cmd.exe writes out is in its own
+    // code page).
+    EXPECT_EQ(
+        Shell(Scripts().deviceIs, std::chrono::seconds(20), {"RAIDGUI_DEVICE=" + kDevice}).exitCode,
+        4);
+    EXPECT_EQ(
+        Shell(Scripts().deviceIs, std::chrono::seconds(20), {"RAIDGUI_DEVICE=Device1 EL"}).exitCode,
+        0);
 }
 
 TEST(RunCommand, TheTimeLimitKillsTheCommandAndWhatItStarted) {
     const auto start = std::chrono::steady_clock::now();
     // The child of the shell holds the error output open: it must not keep
     // the run waiting once the limit has passed.
-    const CommandOutcome outcome = Shell("sleep 30 & sleep 30", std::chrono::milliseconds(300));
+    const CommandOutcome outcome =
+        Shell(Scripts().longRunWithChild, std::chrono::milliseconds(300));
     EXPECT_TRUE(outcome.timedOut);
     EXPECT_FALSE(outcome.Ok());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
@@ -57,22 +132,39 @@ TEST(RunCommand, TheTimeLimitKillsTheCommandAndWhatItStarted) {
 }
 
 TEST(RunCommand, AMissingProgramIsNotStarted) {
+    const ShellScripts scripts = Scripts();
     const CommandOutcome outcome =
-        RunCommand("/nonexistent/raidgui-hook", {}, {}, std::chrono::seconds(5), kNoStop);
+        RunCommand(scripts.missingProgram, {}, {}, std::chrono::seconds(5), kNoStop);
     EXPECT_FALSE(outcome.started);
     EXPECT_TRUE(outcome.missing);
-    EXPECT_THAT(outcome.Text(), HasSubstr("/nonexistent/raidgui-hook: No such file"));
+    EXPECT_THAT(outcome.Text(), HasSubstr(scripts.missingText));
+    EXPECT_THAT(outcome.Text(), Not(HasSubstr("error ")));
 }
+
+// Absolute paths as the system writes them: a command is run without a
+// shell, PATH or working folder of the user's.
+#ifdef _WIN32
+constexpr const char* kProgram = "C:\\Windows\\System32\\curl.exe";
+constexpr const char* kNotAbsolute[] = {"curl.exe", "C:curl.exe", "\\Windows\\curl.exe",
+                                        "/usr/bin/curl"};
+#else
+constexpr const char* kProgram = "/usr/bin/curl";
+constexpr const char* kNotAbsolute[] = {"curl", "bin/curl", "./curl", "C:\\Windows\\curl.exe"};
+#endif
 
 TEST(HookCommandStore, StoredWithItsArgumentsAndChecked) {
     MemorySettingsStore store;
     EXPECT_EQ(ReadHookCommand(store), std::nullopt);
-    const HookCommand command{"/usr/bin/curl", {"-d", "", "two words"}};
+    const HookCommand command{kProgram, {"-d", "", "two words"}};
     EXPECT_EQ(SaveHookCommand(store, command), "");
     EXPECT_EQ(ReadHookCommand(store), command);
-    EXPECT_EQ(HookCommandText(command), "/usr/bin/curl '-d' '' 'two words'");
-    EXPECT_NE(SaveHookCommand(store, HookCommand{"curl", {}}), "");
-    EXPECT_NE(SaveHookCommand(store, HookCommand{"/bin/x", {"a\nb"}}), "");
+    EXPECT_EQ(HookCommandText(command), std::string(kProgram) + " '-d' '' 'two words'");
+    for (const char* program : kNotAbsolute) {
+        EXPECT_EQ(SaveHookCommand(store, HookCommand{program, {}}),
+                  "the program must be given with its absolute path")
+            << program;
+    }
+    EXPECT_NE(SaveHookCommand(store, HookCommand{kProgram, {"a\nb"}}), "");
     EXPECT_EQ(ReadHookCommand(store), command);  // refused commands change nothing
     EXPECT_EQ(SaveHookCommand(store, std::nullopt), "");
     EXPECT_EQ(ReadHookCommand(store), std::nullopt);

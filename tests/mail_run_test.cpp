@@ -42,65 +42,70 @@ TEST(MailRun, TheMailThreadSendsRetriesAndLogsThroughTheEngine) {
         ASSERT_EQ(SaveMailSettings(store, settings, fields, flags), "");
     }
 
-    std::mutex mutex;
-    int attempts = 0;
-    bool serverUp = false;
-    MailSender sender = [&](const SmtpServer&, const MailMessage&, Clock&, const SmtpEvents&) {
-        std::lock_guard lock(mutex);
-        ++attempts;
-        SmtpOutcome outcome;
-        outcome.accepted = serverUp;
-        outcome.step = serverUp ? "" : "connect";
-        outcome.replyText = serverUp ? "" : "Connection refused";
-        return outcome;
-    };
-    auto attemptsSoFar = [&] {
-        std::lock_guard lock(mutex);
-        return attempts;
-    };
-
-    VirtualClock clock;
-    sim::SimTransport sim(sim::DefaultScenario(), clock);
-    FixedDiskCatalog catalog(std::vector<CatalogVolume>{});
-    CannedSystemFacts facts;
-    testing::RecordingDialogs dialogs;
-    testing::RecordingStatus status;
-    AppState state;
-    state.log.logFolder = (folder / "log").string();
-    testing::RecordingFrontEnd frontEnd(&state.flags.StartupPass);
-    MailRun mail(state, clock, frontEnd, sender, folder.string());
-    ASSERT_EQ(mail.storeProblem(), "");
-    Engine engine(state,
-                  EngineServices{sim, catalog, facts, clock, dialogs, status, mail.dispatcher()},
-                  frontEnd, {});
-    mail.Connect(engine);
-    engine.Start();
-
-    auto runUntil = [&](auto done) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            engine.queue().WaitForWork(10);
-            engine.queue().RunPending();
-        }
-        return done();
-    };
-    // The start-up load comes through the mail thread.
-    ASSERT_TRUE(runUntil([&] { return mail.dispatcher().settings().MailSettingsLoaded; }));
-    mail.dispatcher().RequestMailNotification(2, 0, 0);
-    ASSERT_TRUE(runUntil([&] { return attemptsSoFar() == 1 && mail.dispatcher().Idle(); }));
-    EXPECT_EQ(mail.dispatcher().outbox().Size(), 1u);
-    EXPECT_EQ(state.MailFlags.load(), 0);
-
+    // The run ends before its folder is removed: it holds the outbox, and
+    // Windows removes no file that is held open.
     {
-        std::lock_guard lock(mutex);
-        serverUp = true;
+        std::mutex mutex;
+        int attempts = 0;
+        bool serverUp = false;
+        MailSender sender = [&](const SmtpServer&, const MailMessage&, Clock&, const SmtpEvents&) {
+            std::lock_guard lock(mutex);
+            ++attempts;
+            SmtpOutcome outcome;
+            outcome.accepted = serverUp;
+            outcome.step = serverUp ? "" : "connect";
+            outcome.replyText = serverUp ? "" : "Connection refused";
+            return outcome;
+        };
+        auto attemptsSoFar = [&] {
+            std::lock_guard lock(mutex);
+            return attempts;
+        };
+
+        VirtualClock clock;
+        sim::SimTransport sim(sim::DefaultScenario(), clock);
+        FixedDiskCatalog catalog(std::vector<CatalogVolume>{});
+        CannedSystemFacts facts;
+        testing::RecordingDialogs dialogs;
+        testing::RecordingStatus status;
+        AppState state;
+        state.log.logFolder = (folder / "log").string();
+        testing::RecordingFrontEnd frontEnd(&state.flags.StartupPass);
+        MailRun mail(state, clock, frontEnd, sender,
+                     SettingsPlace{.folder = folder.string(), .registry = false});
+        ASSERT_EQ(mail.storeProblem(), "");
+        Engine engine(
+            state, EngineServices{sim, catalog, facts, clock, dialogs, status, mail.dispatcher()},
+            frontEnd, {});
+        mail.Connect(engine);
+        engine.Start();
+
+        auto runUntil = [&](auto done) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!done() && std::chrono::steady_clock::now() < deadline) {
+                engine.queue().WaitForWork(10);
+                engine.queue().RunPending();
+            }
+            return done();
+        };
+        // The start-up load comes through the mail thread.
+        ASSERT_TRUE(runUntil([&] { return mail.dispatcher().settings().MailSettingsLoaded; }));
+        mail.dispatcher().RequestMailNotification(2, 0, 0);
+        ASSERT_TRUE(runUntil([&] { return attemptsSoFar() == 1 && mail.dispatcher().Idle(); }));
+        EXPECT_EQ(mail.dispatcher().outbox().Size(), 1u);
+        EXPECT_EQ(state.MailFlags.load(), 0);
+
+        {
+            std::lock_guard lock(mutex);
+            serverUp = true;
+        }
+        clock.Advance(60'000);
+        ASSERT_TRUE(runUntil([&] { return mail.dispatcher().outbox().Size() == 0; }));
+        EXPECT_EQ(attemptsSoFar(), 2);
+        EXPECT_THAT(state.log.EventLog, Contains(HasSubstr("was sent to ops@example.com")));
+        EXPECT_TRUE(fs::exists(state.log.fileName));
+        EXPECT_TRUE(engine.Close());
     }
-    clock.Advance(60'000);
-    ASSERT_TRUE(runUntil([&] { return mail.dispatcher().outbox().Size() == 0; }));
-    EXPECT_EQ(attemptsSoFar(), 2);
-    EXPECT_THAT(state.log.EventLog, Contains(HasSubstr("was sent to ops@example.com")));
-    EXPECT_TRUE(fs::exists(state.log.fileName));
-    EXPECT_TRUE(engine.Close());
     fs::remove_all(folder);
 }
 

@@ -61,7 +61,12 @@ TEST(NotificationSetup, SaysWhyNoMailWouldGoOutAndHowToSetItUp) {
 TEST(NotificationSetup, ReadsTheSavedSettingsWithoutWritingThem) {
     MemorySettingsStore store;
     EXPECT_THAT(NoNotificationText(store, "file"), HasSubstr("no mail settings"));
-    ASSERT_EQ(SaveHookCommand(store, HookCommand{"/usr/bin/logger", {"-t", "raidgui"}}), "");
+#ifdef _WIN32
+    const HookCommand command{"C:\\Windows\\System32\\eventcreate.exe", {"/t", "error"}};
+#else
+    const HookCommand command{"/usr/bin/logger", {"-t", "raidgui"}};
+#endif
+    ASSERT_EQ(SaveHookCommand(store, command), "");
     EXPECT_EQ(NoNotificationText(store, "file"), "");
     ASSERT_EQ(SaveHookCommand(store, std::nullopt), "");
     EXPECT_THAT(NoNotificationText(store, "file"), HasSubstr("No notification is set up"));

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "notify/settings/host_settings_store.h"
 #include "notify/settings/settings_folder.h"
 #include "tests/support/posix_files.h"
 
@@ -97,6 +98,9 @@ TEST_F(SettingsFileTest, AFileThatDoesNotParseIsReportedAndMovedAsideNeverOverwr
 }
 
 TEST_F(SettingsFileTest, ASymbolicLinkIsNeitherReadNorWrittenThrough) {
+#ifdef _WIN32
+    GTEST_SKIP() << "creating a symbolic link needs a privilege on Windows";
+#endif
     const fs::path target = folder / "elsewhere.json";
     std::ofstream(target) << R"({"Port": {"string": "25"}})";
     fs::create_symlink(target, File());
@@ -113,6 +117,9 @@ TEST_F(SettingsFileTest, ASymbolicLinkIsNeitherReadNorWrittenThrough) {
 }
 
 TEST_F(SettingsFileTest, ALinkPlacedAtTheFileLaterIsNotReplaced) {
+#ifdef _WIN32
+    GTEST_SKIP() << "creating a symbolic link needs a privilege on Windows";
+#endif
     FileSettingsStore store(folder.string());
     ASSERT_EQ(store.Open(), "");
     const fs::path target = folder / "elsewhere";
@@ -136,6 +143,33 @@ TEST_F(SettingsFileTest, AFailedCommitKeepsTheOldValues) {
     store.Write("Port", SettingValue::String("2525"));
     EXPECT_THAT(store.Commit(), HasSubstr("not saved"));
     EXPECT_EQ(store.ReadString("Port"), "25");
+}
+
+// Without a place (Linux without HOME) nothing is read from or written to
+// the folder the program happened to start in.
+TEST(SettingsFolder, NoPlaceGivesAStoreThatIsNeverSaved) {
+    const fs::path before = fs::current_path();
+    const fs::path scratch = fs::path(::testing::TempDir()) / "settings-no-place";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch);
+    fs::current_path(scratch);
+    std::ofstream("KT_RAID_GUI.json") << R"({"SMTP": {"string": "planted.example"}})";
+    {
+        const SettingsPlace none;
+        EXPECT_FALSE(none.Known());
+        HostSettingsStore host = OpenHostSettingsStore(none);
+        EXPECT_EQ(host.problem, kNoSettingsFolder);
+        EXPECT_FALSE(host.store->KeyExists());
+        EXPECT_EQ(host.store->ReadString("SMTP"), std::nullopt);
+        host.store->Write("SMTP", SettingValue::String("mail.example.com"));
+        EXPECT_EQ(host.store->Commit(), kNoSettingsFolder);
+    }
+    std::ifstream in("KT_RAID_GUI.json");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+              R"({"SMTP": {"string": "planted.example"}})");
+    in.close();
+    fs::current_path(before);
+    fs::remove_all(scratch);
 }
 
 TEST(SettingsFolder, OverrideThenRootThenTheUsersConfigFolder) {

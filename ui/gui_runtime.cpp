@@ -21,7 +21,7 @@ GuiRuntime::GuiRuntime(Platform& platform, Clock& clock, std::unique_ptr<DeviceC
     dialogs_.SetParent(window_.get());
     MainWindow* window = window_.get();
     mail_ =
-        std::make_unique<MailRun>(state_, clock, *window, RealMailSender(), HostSettingsFolder());
+        std::make_unique<MailRun>(state_, clock, *window, RealMailSender(), HostSettingsPlace());
     engine_ = std::make_unique<Engine>(
         state_,
         EngineServices{*platform.transport, *platform.catalog, *platform.facts, clock, dialogs_,

@@ -169,7 +169,8 @@ bool MailDispatcher::WorkDue() {
 }
 
 void MailDispatcher::TakeNews() {
-    for (const std::uint8_t state : worker_.TakeEvents()) {
+    MailWorkerNews news = worker_.TakeNews();
+    for (const std::uint8_t state : news.events) {
         if (state == kSessionConnected) {
             Status(2, "Connect");
         } else if (state == kSessionSending) {
@@ -178,8 +179,8 @@ void MailDispatcher::TakeNews() {
         // The body being written is no success yet: the server may still
         // refuse the mail at its final "."; success is shown on acceptance.
     }
-    if (auto result = worker_.TakeResult()) {
-        Finished(*result);
+    if (news.result) {
+        Finished(*news.result);
     }
 }
 

@@ -37,20 +37,16 @@ bool MailWorker::Start(MailJob job) {
     return true;
 }
 
-std::optional<MailJobResult> MailWorker::TakeResult() {
+MailWorkerNews MailWorker::TakeNews() {
     std::lock_guard lock(mutex_);
-    std::optional<MailJobResult> result = std::move(result_);
-    result_.reset();
-    news_.store(!events_.empty());
-    return result;
-}
-
-std::vector<std::uint8_t> MailWorker::TakeEvents() {
-    std::lock_guard lock(mutex_);
-    std::vector<std::uint8_t> events = std::move(events_);
+    MailWorkerNews news{std::move(events_), std::move(result_)};
     events_.clear();
-    news_.store(result_.has_value());
-    return events;
+    result_.reset();
+    news_.store(false);
+    if (news.result) {
+        busy_.store(false);
+    }
+    return news;
 }
 
 void MailWorker::Event(std::uint8_t state) {
@@ -90,7 +86,6 @@ void MailWorker::Run() {
             std::lock_guard lock(mutex_);
             result_ = MailJobResult{job.id, std::move(outcome)};
             news_.store(true);
-            busy_.store(false);
         }
         if (ready_) {
             ready_();

@@ -36,6 +36,11 @@ struct MailJobResult {
 // Runs one SMTP exchange at a time on its own thread, so that a slow or
 // silent server never holds up the main thread. The client's events become
 // session states at once and are kept for the main thread to show.
+struct MailWorkerNews {
+    std::vector<std::uint8_t> events;
+    std::optional<MailJobResult> result;
+};
+
 class MailWorker {
   public:
     // `ready` is called on the worker thread when a result or an event waits.
@@ -46,17 +51,22 @@ class MailWorker {
 
     // Main thread: ends the worker. An exchange that runs gets `grace` to
     // finish (a server's acceptance that comes within it is kept for
-    // TakeResult); then its connection is closed and the thread joined.
+    // TakeNews); then its connection is closed and the thread joined.
     void Stop(std::chrono::milliseconds grace);
 
-    // Main thread. False (nothing done) while an exchange runs.
+    // Main thread. False (nothing done) while an exchange runs or its result
+    // waits to be taken.
     bool Start(MailJob job);
+    // From Start until the result is taken: a mail whose exchange has ended
+    // but whose result is not taken yet still counts as due, and would be
+    // sent a second time.
     bool Busy() const { return busy_.load(); }
     // Whether a result or an event waits to be taken.
     bool HasNews() const { return news_.load(); }
-    std::optional<MailJobResult> TakeResult();
-    // The session states entered since the last call, in order.
-    std::vector<std::uint8_t> TakeEvents();
+    // The session states entered since the last call, in order, and the
+    // result when the exchange has ended. Taken together: a result taken
+    // apart from the events before it would be told before them.
+    MailWorkerNews TakeNews();
     std::uint8_t SessionState() const { return session_.load(); }
 
   private:

@@ -123,8 +123,7 @@ Outbox::Outbox(std::string folder) : folder_(std::move(folder)) {}
 Outbox::~Outbox() {
     // A run that leaves no mail behind leaves no lock file either.
     if (runLock_.Held() && mails_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(std::filesystem::path(folder_) / RunLockName(runTag_), ec);
+        runLock_.RemoveAndRelease();
     }
 }
 
@@ -138,8 +137,7 @@ bool Outbox::OwnerGone(const std::string& id) const {
     if (!probe.Acquire(folder_, error, RunLockName(tag))) {
         return false;  // the run lives, or its lock cannot be told: leave its mail
     }
-    std::error_code ec;
-    std::filesystem::remove(std::filesystem::path(folder_) / RunLockName(tag), ec);
+    probe.RemoveAndRelease();
     return true;
 }
 

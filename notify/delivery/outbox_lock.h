@@ -21,9 +21,13 @@ class OutboxLock {
     // taken (`error` then says why).
     bool Acquire(const std::string& folder, std::string& error, const std::string& name = ".lock");
     bool Held() const { return handle_ >= 0; }
+    // Removes the lock file this run holds, then lets it go: no other run can
+    // take the file in between, and none finds a stale one afterwards.
+    void RemoveAndRelease();
 
   private:
     long long handle_ = -1;
+    std::string path_;
 };
 
 }  // namespace raid

@@ -42,7 +42,17 @@ bool OutboxLock::Acquire(const std::string& folder, std::string& error, const st
         return false;
     }
     handle_ = fd;
+    path_ = path;
     return true;
+}
+
+void OutboxLock::RemoveAndRelease() {
+    if (handle_ < 0) {
+        return;
+    }
+    ::unlink(path_.c_str());
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
 }
 
 }  // namespace raid

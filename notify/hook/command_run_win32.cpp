@@ -1,8 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cwchar>
 
+#include "device/windows_text.h"
 #include "notify/hook/command_run.h"
 
 namespace raid {
@@ -33,17 +34,32 @@ std::string Quoted(const std::string& arg) {
 
 std::vector<std::string> OwnEnvironment() {
     std::vector<std::string> own;
-    LPCH block = ::GetEnvironmentStringsA();
+    LPWCH block = ::GetEnvironmentStringsW();
     if (block == nullptr) {
         return own;
     }
-    for (const char* e = block; *e != '\0'; e += std::strlen(e) + 1) {
-        if (*e != '=') {  // the per-drive current folders
-            own.emplace_back(e);
+    for (const wchar_t* e = block; *e != L'\0'; e += std::wcslen(e) + 1) {
+        if (*e != L'=') {  // the per-drive current folders
+            own.push_back(Utf8(e));
         }
     }
-    ::FreeEnvironmentStringsA(block);
+    ::FreeEnvironmentStringsW(block);
     return own;
+}
+
+// Reads what the pipe holds now, never waiting for more: a program the
+// command started may keep the pipe open long after the command ended.
+void ReadWaiting(HANDLE pipe, std::string& text) {
+    DWORD waiting = 0;
+    while (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
+        char buffer[512];
+        DWORD got = 0;
+        if (!::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) || got == 0) {
+            break;
+        }
+        text.append(buffer, got);
+        text.resize(std::min(text.size(), kErrorBytesKept));
+    }
 }
 
 }  // namespace
@@ -61,19 +77,22 @@ CommandOutcome RunCommand(const std::string& program, const std::vector<std::str
     }
     ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
     HANDLE nul =
-        ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                       &inherit, OPEN_EXISTING, 0, nullptr);
     std::string commandLine = Quoted(program);
     for (const std::string& arg : args) {
         commandLine += " " + Quoted(arg);
     }
-    std::string block;
+    // The program keeps text in UTF-8; the child gets it as the system's
+    // UTF-16, so a name or value outside the ANSI code page arrives intact.
+    std::wstring wideCommandLine = Wide(commandLine);
+    std::wstring block;
     for (const std::string& entry : MergedEnvironment(OwnEnvironment(), environment)) {
-        block += entry;
-        block += '\0';
+        block += Wide(entry);
+        block += L'\0';
     }
-    block += '\0';
-    STARTUPINFOA startup{};
+    block += L'\0';
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nul;
@@ -81,10 +100,11 @@ CommandOutcome RunCommand(const std::string& program, const std::vector<std::str
     startup.hStdError = writeEnd;
     PROCESS_INFORMATION process{};
     // A job object ends whatever the command started when it is killed.
-    HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
-    const BOOL made = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                       CREATE_NO_WINDOW | CREATE_SUSPENDED, block.data(), nullptr,
-                                       &startup, &process);
+    HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    const BOOL made =
+        ::CreateProcessW(Wide(program).c_str(), wideCommandLine.data(), nullptr, nullptr, TRUE,
+                         CREATE_NO_WINDOW | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT,
+                         block.data(), nullptr, &startup, &process);
     const DWORD madeError = ::GetLastError();
     ::CloseHandle(writeEnd);
     if (nul != INVALID_HANDLE_VALUE) {
@@ -95,7 +115,7 @@ CommandOutcome RunCommand(const std::string& program, const std::vector<std::str
         if (job != nullptr) {
             ::CloseHandle(job);
         }
-        outcome.startError = program + ": error " + std::to_string(madeError);
+        outcome.startError = program + ": " + WindowsErrorText(madeError);
         outcome.missing = madeError == ERROR_FILE_NOT_FOUND || madeError == ERROR_PATH_NOT_FOUND ||
                           madeError == ERROR_ACCESS_DENIED || madeError == ERROR_BAD_EXE_FORMAT;
         return outcome;
@@ -111,17 +131,10 @@ CommandOutcome RunCommand(const std::string& program, const std::vector<std::str
     std::string errorText;
     bool ended = false;
     for (;;) {
-        DWORD waiting = 0;
-        while (::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) {
-            char buffer[512];
-            DWORD got = 0;
-            if (!::ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) || got == 0) {
-                break;
-            }
-            errorText.append(buffer, got);
-            errorText.resize(std::min(errorText.size(), kErrorBytesKept));
-        }
+        ReadWaiting(readEnd, errorText);
         if (::WaitForSingleObject(process.hProcess, kLookEveryMs) == WAIT_OBJECT_0) {
+            // What it wrote in its last moments is in the pipe still.
+            ReadWaiting(readEnd, errorText);
             ended = true;
             break;
         }

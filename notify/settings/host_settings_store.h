@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "notify/settings/settings_folder.h"
 #include "notify/settings/settings_store.h"
 
 namespace raid {
@@ -14,8 +15,12 @@ struct HostSettingsStore {
     std::string problem;            // why the stored settings could not be used, or empty
 };
 
-// The platform's settings key: on Linux the settings file in `folder`
-// (HostSettingsFolder()), on Windows the registry key of the program.
-HostSettingsStore OpenHostSettingsStore(const std::string& folder);
+// The settings at `place` (HostSettingsPlace()): the settings file in its
+// folder, or the registry key of the program (Windows). A place that is not
+// known gives an empty store that is never saved, with the problem told.
+HostSettingsStore OpenHostSettingsStore(const SettingsPlace& place);
+
+// The settings file in `folder`, the part both platforms share.
+HostSettingsStore OpenSettingsFile(const std::string& folder);
 
 }  // namespace raid

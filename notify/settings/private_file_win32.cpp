@@ -1,21 +1,23 @@
 #include <windows.h>
+// ConvertStringSecurityDescriptorToSecurityDescriptorW, ConvertSidToStringSidW
+#include <sddl.h>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
+#include "device/windows_text.h"
 #include "notify/settings/private_file.h"
 
 namespace raid {
 namespace {
 
 std::string SystemError(const std::string& what, const std::string& path, DWORD code) {
-    char text[256] = {};
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, text, sizeof text, nullptr);
-    return what + " " + path + ": " + (n > 0 ? std::string(text, n) : std::to_string(code));
+    return what + " " + path + ": " + WindowsErrorText(code);
 }
 
-bool IsLink(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+bool IsLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
@@ -24,7 +26,7 @@ class Handle {
   public:
     explicit Handle(HANDLE h) : h_(h) {}
     ~Handle() {
-        if (h_ != INVALID_HANDLE_VALUE) {
+        if (h_ != INVALID_HANDLE_VALUE && h_ != nullptr) {
             CloseHandle(h_);
         }
     }
@@ -41,15 +43,76 @@ class Handle {
     HANDLE h_;
 };
 
+struct LocalFreeDeleter {
+    void operator()(void* p) const { LocalFree(p); }
+};
+
+// The SID of the account this process runs as, in its text form ("S-1-5-...").
+std::wstring OwnSidText(std::string& error) {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        error = "cannot read the account of this process: " + WindowsErrorText(GetLastError());
+        return {};
+    }
+    Handle tokenHandle(token);
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(std::max<DWORD>(size, sizeof(TOKEN_USER)));
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size()),
+                             &size)) {
+        error = "cannot read the account of this process: " + WindowsErrorText(GetLastError());
+        return {};
+    }
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
+        error = "cannot read the account of this process: " + WindowsErrorText(GetLastError());
+        return {};
+    }
+    std::unique_ptr<wchar_t, LocalFreeDeleter> owned(text);
+    return text;
+}
+
+// Full control for the account that writes the file and for the
+// administrators, nobody else, and nothing inherited from the folder (which
+// may let every user of the machine read it): the file holds the mail
+// password and the mails.
+class PrivateSecurity {
+  public:
+    explicit PrivateSecurity(std::string& error) {
+        const std::wstring sid = OwnSidText(error);
+        if (sid.empty()) {
+            return;
+        }
+        const std::wstring sddl = L"D:P(A;;FA;;;" + sid + L")(A;;FA;;;BA)";
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                  &descriptor, nullptr)) {
+            error = "cannot make the file's access list: " + WindowsErrorText(GetLastError());
+            return;
+        }
+        descriptor_.reset(descriptor);
+        attributes_.nLength = sizeof attributes_;
+        attributes_.lpSecurityDescriptor = descriptor;
+        attributes_.bInheritHandle = FALSE;
+    }
+    SECURITY_ATTRIBUTES* Get() { return descriptor_ ? &attributes_ : nullptr; }
+
+  private:
+    std::unique_ptr<void, LocalFreeDeleter> descriptor_;
+    SECURITY_ATTRIBUTES attributes_{};
+};
+
 }  // namespace
 
 PrivateFileLoad LoadPrivateFile(const std::string& path, std::size_t maxBytes) {
     PrivateFileLoad load;
-    if (IsLink(path)) {
+    const std::wstring wide = Wide(path);
+    if (IsLink(wide)) {
         load.error = path + " is a link and is not followed";
         return load;
     }
-    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    Handle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
@@ -83,16 +146,25 @@ PrivateFileLoad LoadPrivateFile(const std::string& path, std::size_t maxBytes) {
 }
 
 std::string SavePrivateFile(const std::string& path, std::string_view data) {
-    if (IsLink(path)) {
+    const std::wstring wide = Wide(path);
+    if (IsLink(wide)) {
         return path + " is a link; it is not written through or replaced";
     }
+    std::string error;
+    PrivateSecurity security(error);
+    if (!error.empty()) {
+        return "cannot write " + path + " privately: " + error;
+    }
     const std::string temp = path + ".new";
-    Handle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring wideTemp = Wide(temp);
+    // A new file each time: one left by an earlier run keeps the access list
+    // it was made with, so it is replaced rather than opened.
+    DeleteFileW(wideTemp.c_str());
+    Handle file(CreateFileW(wideTemp.c_str(), GENERIC_WRITE, 0, security.Get(), CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) {
         return SystemError("cannot create", temp, GetLastError());
     }
-    std::string error;
     std::string_view rest = data;
     while (!rest.empty() && error.empty()) {
         DWORD put = 0;
@@ -108,18 +180,19 @@ std::string SavePrivateFile(const std::string& path, std::string_view data) {
     if (!file.Close() && error.empty()) {
         error = SystemError("cannot close", temp, GetLastError());
     }
-    if (error.empty() && !MoveFileExA(temp.c_str(), path.c_str(),
+    // A rename keeps the file's own access list.
+    if (error.empty() && !MoveFileExW(wideTemp.c_str(), wide.c_str(),
                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         error = SystemError("cannot replace", path, GetLastError());
     }
     if (!error.empty()) {
-        DeleteFileA(temp.c_str());
+        DeleteFileW(wideTemp.c_str());
     }
     return error;
 }
 
 std::string RemovePrivateFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str())) {
+    if (!DeleteFileW(Wide(path).c_str())) {
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) {
             return SystemError("cannot remove", path, code);
@@ -132,10 +205,10 @@ std::string MoveAside(const std::string& path, std::string& error) {
     for (int n = 0; n < 100; ++n) {
         const std::string aside =
             path + ".unreadable" + (n == 0 ? std::string() : "." + std::to_string(n));
-        if (GetFileAttributesA(aside.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (GetFileAttributesW(Wide(aside).c_str()) != INVALID_FILE_ATTRIBUTES) {
             continue;
         }
-        if (!MoveFileExA(path.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        if (!MoveFileExW(Wide(path).c_str(), Wide(aside).c_str(), MOVEFILE_WRITE_THROUGH)) {
             error = SystemError("cannot move aside", path, GetLastError());
             return {};
         }

@@ -1,5 +1,8 @@
 #pragma once
 
+// Windows only.
+#include <windows.h>
+
 #include <map>
 #include <string>
 
@@ -7,10 +10,25 @@
 
 namespace raid {
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\KT_RAID_GUI, the registry key of the program.
-// Staged writes reach the registry value by value at Commit. Windows only.
+// A registry key: its root, the root's name for messages, and its path.
+struct RegistryKeyName {
+    HKEY root = HKEY_LOCAL_MACHINE;
+    std::string rootName = "HKEY_LOCAL_MACHINE";
+    std::string path = "SOFTWARE\\KT_RAID_GUI";
+
+    std::string Text() const { return rootName + "\\" + path; }
+};
+
+// The program's settings key, by default HKEY_LOCAL_MACHINE\SOFTWARE\KT_RAID_GUI
+// as the 32-bit program keeps it: a 64-bit build looks in the 32-bit view of
+// the registry too (KEY_WOW64_32KEY), so the settings saved before are found.
+// Names and strings are UTF-8 here and UTF-16 in the registry. Staged writes
+// reach the registry at Commit, all or nothing: a write that fails puts back
+// the values written before it.
 class RegistrySettingsStore final : public SettingsStore {
   public:
+    explicit RegistrySettingsStore(RegistryKeyName key = {});
+
     bool KeyExists() override;
     std::vector<std::string> ValueNames() override;
     std::optional<SettingValue> Read(const std::string& name) override;
@@ -18,6 +36,7 @@ class RegistrySettingsStore final : public SettingsStore {
     std::string Commit() override;
 
   private:
+    RegistryKeyName key_;
     std::map<std::string, SettingValue> staged_;
 };
 

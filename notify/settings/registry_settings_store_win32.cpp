@@ -1,19 +1,25 @@
-#include <windows.h>
+#include "notify/settings/registry_settings_store.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
-#include "notify/settings/registry_settings_store.h"
+#include "device/windows_text.h"
 
 namespace raid {
 namespace {
 
-constexpr const char* kKey = "SOFTWARE\\KT_RAID_GUI";
+// The 32-bit view, where the design's 32-bit program keeps its key; a 32-bit
+// build is there anyway.
+constexpr REGSAM kView = KEY_WOW64_32KEY;
 constexpr DWORD kMaxValueBytes = 1 << 16;
+constexpr DWORD kMaxNameChars = 16384;  // the registry's own limit, with the NUL
 
 class Key {
   public:
-    explicit Key(REGSAM access) {
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, access, &key_) != ERROR_SUCCESS) {
+    Key(const RegistryKeyName& name, REGSAM access) {
+        if (RegOpenKeyExW(name.root, Wide(name.path).c_str(), 0, access | kView, &key_) !=
+            ERROR_SUCCESS) {
             key_ = nullptr;
         }
     }
@@ -30,39 +36,111 @@ class Key {
     HKEY key_ = nullptr;
 };
 
-std::string ErrorText(LONG code) {
-    char text[256] = {};
-    const DWORD n =
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-    return n > 0 ? std::string(text, n) : "error " + std::to_string(code);
+// A value as the registry holds it.
+struct RawValue {
+    bool exists = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+// ERROR_SUCCESS with the value, or with `exists` false when there is none.
+LONG ReadRaw(HKEY key, const std::wstring& name, RawValue& raw) {
+    raw = {};
+    DWORD size = 0;
+    LONG rc = RegQueryValueExW(key, name.c_str(), nullptr, &raw.type, nullptr, &size);
+    if (rc == ERROR_FILE_NOT_FOUND) {
+        return ERROR_SUCCESS;
+    }
+    if (rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    raw.data.assign(size, 0);
+    DWORD got = size;
+    rc = RegQueryValueExW(key, name.c_str(), nullptr, &raw.type, raw.data.data(), &got);
+    if (rc != ERROR_SUCCESS) {
+        return rc;
+    }
+    raw.data.resize(std::min(got, size));
+    raw.exists = true;
+    return ERROR_SUCCESS;
+}
+
+RawValue Encoded(const SettingValue& value) {
+    RawValue raw;
+    raw.exists = true;
+    switch (value.type) {
+        case SettingValue::Type::String: {
+            const std::wstring text = Wide(value.text);
+            raw.type = REG_SZ;
+            raw.data.resize((text.size() + 1) * sizeof(wchar_t), 0);
+            std::memcpy(raw.data.data(), text.c_str(), text.size() * sizeof(wchar_t));
+            break;
+        }
+        case SettingValue::Type::Integer: {
+            const DWORD number = value.number;
+            raw.type = REG_DWORD;
+            raw.data.resize(sizeof number);
+            std::memcpy(raw.data.data(), &number, sizeof number);
+            break;
+        }
+        case SettingValue::Type::Binary:
+            raw.type = REG_BINARY;
+            raw.data.assign(value.bytes.begin(), value.bytes.end());
+            break;
+    }
+    return raw;
+}
+
+LONG Put(HKEY key, const std::wstring& name, const RawValue& raw) {
+    if (!raw.exists) {
+        const LONG rc = RegDeleteValueW(key, name.c_str());
+        return rc == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : rc;
+    }
+    return RegSetValueExW(key, name.c_str(), 0, raw.type, raw.data.data(),
+                          static_cast<DWORD>(raw.data.size()));
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    // Value names are compared without regard to case, as the registry does.
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return (x >= 'a' && x <= 'z' ? x - 32 : x) == (y >= 'a' && y <= 'z' ? y - 32 : y);
+           });
 }
 
 }  // namespace
 
+RegistrySettingsStore::RegistrySettingsStore(RegistryKeyName key) : key_(std::move(key)) {}
+
 bool RegistrySettingsStore::KeyExists() {
-    return Key(KEY_READ).Get() != nullptr;
+    return Key(key_, KEY_READ).Get() != nullptr;
 }
 
 std::vector<std::string> RegistrySettingsStore::ValueNames() {
     std::vector<std::string> names;
-    Key key(KEY_READ);
+    Key key(key_, KEY_READ);
     if (key.Get() != nullptr) {
+        std::vector<wchar_t> name(kMaxNameChars, L'\0');
         for (DWORD i = 0;; ++i) {
-            char name[256] = {};
-            DWORD length = sizeof name;
-            const LONG rc =
-                RegEnumValueA(key.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr);
+            DWORD length = kMaxNameChars;
+            const LONG rc = RegEnumValueW(key.Get(), i, name.data(), &length, nullptr, nullptr,
+                                          nullptr, nullptr);
             if (rc == ERROR_NO_MORE_ITEMS) {
                 break;
             }
-            if (rc == ERROR_SUCCESS && length < sizeof name) {
-                names.emplace_back(name, length);
+            if (rc == ERROR_SUCCESS && length < kMaxNameChars) {
+                names.push_back(Utf8(std::wstring_view(name.data(), length)));
+            } else if (rc != ERROR_SUCCESS && rc != ERROR_MORE_DATA) {
+                break;
             }
         }
     }
+    // A staged value that is already in the key is listed once.
     for (const auto& [name, value] : staged_) {
-        names.push_back(name);
+        const bool listed = std::any_of(names.begin(), names.end(),
+                                        [&](const std::string& n) { return SameName(n, name); });
+        if (!listed) {
+            names.push_back(name);
+        }
     }
     return names;
 }
@@ -71,43 +149,35 @@ std::optional<SettingValue> RegistrySettingsStore::Read(const std::string& name)
     if (const auto it = staged_.find(name); it != staged_.end()) {
         return it->second;
     }
-    Key key(KEY_READ);
+    Key key(key_, KEY_READ);
     if (key.Get() == nullptr) {
         return std::nullopt;
     }
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-            ERROR_SUCCESS ||
-        size > kMaxValueBytes) {
+    RawValue raw;
+    if (ReadRaw(key.Get(), Wide(name), raw) != ERROR_SUCCESS || !raw.exists ||
+        raw.data.size() > kMaxValueBytes) {
         return std::nullopt;
     }
-    std::vector<BYTE> data(size + 1, 0);
-    DWORD got = size;
-    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, data.data(), &got) !=
-            ERROR_SUCCESS ||
-        got > size) {
-        return std::nullopt;
-    }
-    switch (type) {
+    switch (raw.type) {
         case REG_SZ: {
-            std::string text(reinterpret_cast<const char*>(data.data()), got);
-            if (const auto nul = text.find('\0'); nul != std::string::npos) {
+            std::wstring text(raw.data.size() / sizeof(wchar_t), L'\0');
+            std::memcpy(text.data(), raw.data.data(), text.size() * sizeof(wchar_t));
+            if (const auto nul = text.find(L'\0'); nul != std::wstring::npos) {
                 text.resize(nul);
             }
-            return SettingValue::String(std::move(text));
+            return SettingValue::String(Utf8(text));
         }
         case REG_DWORD:
-            if (got != sizeof(DWORD)) {
+            if (raw.data.size() != sizeof(DWORD)) {
                 return std::nullopt;
             }
-            return SettingValue::Integer(static_cast<std::uint32_t>(data[0]) |
-                                         static_cast<std::uint32_t>(data[1]) << 8 |
-                                         static_cast<std::uint32_t>(data[2]) << 16 |
-                                         static_cast<std::uint32_t>(data[3]) << 24);
+            return SettingValue::Integer(static_cast<std::uint32_t>(raw.data[0]) |
+                                         static_cast<std::uint32_t>(raw.data[1]) << 8 |
+                                         static_cast<std::uint32_t>(raw.data[2]) << 16 |
+                                         static_cast<std::uint32_t>(raw.data[3]) << 24);
         case REG_BINARY:
             return SettingValue::Binary(
-                std::vector<std::uint8_t>(data.begin(), data.begin() + got));
+                std::vector<std::uint8_t>(raw.data.begin(), raw.data.end()));
         default:
             return std::nullopt;
     }
@@ -123,37 +193,53 @@ std::string RegistrySettingsStore::Commit() {
     }
     std::map<std::string, SettingValue> staged = std::move(staged_);
     staged_.clear();
+    const std::string notSaved = "The settings were not saved: ";
     HKEY key = nullptr;
-    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                              nullptr, &key, nullptr);
+    DWORD disposition = 0;
+    LONG rc = RegCreateKeyExW(key_.root, Wide(key_.path).c_str(), 0, nullptr, 0,
+                              KEY_READ | KEY_WRITE | kView, nullptr, &key, &disposition);
     if (rc != ERROR_SUCCESS) {
-        return "The settings were not saved: HKEY_LOCAL_MACHINE\\" + std::string(kKey) + ": " +
-               ErrorText(rc);
+        return notSaved + key_.Text() + ": " + WindowsErrorText(static_cast<DWORD>(rc));
     }
+    // Every value as it was before this commit, to put back when a later
+    // write fails.
+    std::vector<std::pair<std::wstring, RawValue>> earlier;
     std::string error;
     for (const auto& [name, value] : staged) {
-        switch (value.type) {
-            case SettingValue::Type::String:
-                rc = RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(value.text.c_str()),
-                                    static_cast<DWORD>(value.text.size() + 1));
-                break;
-            case SettingValue::Type::Integer: {
-                const DWORD number = value.number;
-                rc = RegSetValueExA(key, name.c_str(), 0, REG_DWORD,
-                                    reinterpret_cast<const BYTE*>(&number), sizeof number);
-                break;
-            }
-            case SettingValue::Type::Binary:
-                rc = RegSetValueExA(key, name.c_str(), 0, REG_BINARY, value.bytes.data(),
-                                    static_cast<DWORD>(value.bytes.size()));
-                break;
+        const std::wstring wide = Wide(name);
+        RawValue before;
+        rc = ReadRaw(key, wide, before);
+        if (rc != ERROR_SUCCESS) {
+            error = notSaved + name + ": " + WindowsErrorText(static_cast<DWORD>(rc));
+            break;
         }
-        if (rc != ERROR_SUCCESS && error.empty()) {
-            error = "The settings were not saved: " + name + ": " + ErrorText(rc);
+        earlier.emplace_back(wide, std::move(before));
+        rc = Put(key, wide, Encoded(value));
+        if (rc != ERROR_SUCCESS) {
+            error = notSaved + name + ": " + WindowsErrorText(static_cast<DWORD>(rc));
+            break;
+        }
+    }
+    if (error.empty()) {
+        rc = RegFlushKey(key);
+        if (rc != ERROR_SUCCESS) {
+            error = notSaved + key_.Text() + ": " + WindowsErrorText(static_cast<DWORD>(rc));
+        }
+    }
+    if (!error.empty()) {
+        bool restored = true;
+        for (auto it = earlier.rbegin(); it != earlier.rend(); ++it) {
+            restored = Put(key, it->first, it->second) == ERROR_SUCCESS && restored;
+        }
+        if (!restored) {
+            error += " (and some of the earlier values could not be put back)";
         }
     }
     RegCloseKey(key);
+    if (!error.empty() && disposition == REG_CREATED_NEW_KEY) {
+        // The key did not exist before: the settings were never saved.
+        RegDeleteKeyExW(key_.root, Wide(key_.path).c_str(), kView, 0);
+    }
     return error;
 }
 

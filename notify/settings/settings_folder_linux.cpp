@@ -6,13 +6,14 @@
 
 namespace raid {
 
-std::string HostSettingsFolder() {
-    return ChooseSettingsFolder({
-        .configDirOverride = std::getenv("RAIDGUI_CONFIG_DIR"),
-        .runAsRoot = ::geteuid() == 0,
-        .xdgConfigHome = std::getenv("XDG_CONFIG_HOME"),
-        .home = std::getenv("HOME"),
-    });
+SettingsPlace HostSettingsPlace() {
+    return {.folder = ChooseSettingsFolder({
+                .configDirOverride = std::getenv("RAIDGUI_CONFIG_DIR"),
+                .runAsRoot = ::geteuid() == 0,
+                .xdgConfigHome = std::getenv("XDG_CONFIG_HOME"),
+                .home = std::getenv("HOME"),
+            }),
+            .registry = false};
 }
 
 }  // namespace raid
