@@ -55,41 +55,27 @@ std::string SspiText(SECURITY_STATUS status) {
     return WindowsErrorText(static_cast<std::uint32_t>(status));
 }
 
-struct ContextBuffer {
-    void* data = nullptr;
-    ~ContextBuffer() {
-        if (data != nullptr) {
-            FreeContextBuffer(data);
+// Owns what an API handed out and gives it back with `release`.
+template <typename T, auto release>
+struct Released {
+    T value = nullptr;
+    Released() = default;
+    explicit Released(T v) : value(v) {}
+    ~Released() {
+        if (value != nullptr) {
+            release(value);
         }
     }
+    Released(const Released&) = delete;
+    Released& operator=(const Released&) = delete;
 };
 
-struct CertificateGuard {
-    PCCERT_CONTEXT cert = nullptr;
-    ~CertificateGuard() {
-        if (cert != nullptr) {
-            CertFreeCertificateContext(cert);
-        }
-    }
-};
-
-struct ChainGuard {
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    ~ChainGuard() {
-        if (chain != nullptr) {
-            CertFreeCertificateChain(chain);
-        }
-    }
-};
-
-struct StoreGuard {
-    HCERTSTORE store = nullptr;
-    ~StoreGuard() {
-        if (store != nullptr) {
-            CertCloseStore(store, 0);
-        }
-    }
-};
+using ContextBuffer = Released<void*, [](void* p) { FreeContextBuffer(p); }>;
+using CertificateGuard =
+    Released<PCCERT_CONTEXT, [](PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }>;
+using ChainGuard =
+    Released<PCCERT_CHAIN_CONTEXT, [](PCCERT_CHAIN_CONTEXT c) { CertFreeCertificateChain(c); }>;
+using StoreGuard = Released<HCERTSTORE, [](HCERTSTORE s) { CertCloseStore(s, 0); }>;
 
 // The address bytes of an IPv4 or IPv6 literal; empty for a host name.
 std::vector<unsigned char> IpLiteral(const std::string& host) {
@@ -361,9 +347,9 @@ class SchannelTls final : public SmtpTls {
                                            0, 0, nullptr, 0, nullptr, &outDescription, &attributes,
                                            nullptr);
                 ContextBuffer token{out.pvBuffer};
-                if (token.data != nullptr && out.cbBuffer > 0) {
+                if (token.value != nullptr && out.cbBuffer > 0) {
                     SendWithoutWaiting(socket_,
-                                       {static_cast<const char*>(token.data), out.cbBuffer});
+                                       {static_cast<const char*>(token.value), out.cbBuffer});
                 }
             }
         }
@@ -432,8 +418,9 @@ class SchannelTls final : public SmtpTls {
             if (going) {
                 haveContext_ = true;
             }
-            if (token.data != nullptr && out[0].cbBuffer > 0) {
-                const std::string_view bytes(static_cast<const char*>(token.data), out[0].cbBuffer);
+            if (token.value != nullptr && out[0].cbBuffer > 0) {
+                const std::string_view bytes(static_cast<const char*>(token.value),
+                                             out[0].cbBuffer);
                 if (going) {
                     SmtpIo io = SendAll(socket_, bytes, deadline);
                     if (!io.ok()) {
@@ -551,35 +538,35 @@ class SchannelTls final : public SmtpTls {
     SmtpIo VerifyServer(SmtpDeadline deadline) {
         CertificateGuard server;
         SECURITY_STATUS status = QueryContextAttributesW(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT,
-                                                         static_cast<void*>(&server.cert));
-        if (status != SEC_E_OK || server.cert == nullptr) {
+                                                         static_cast<void*>(&server.value));
+        if (status != SEC_E_OK || server.value == nullptr) {
             return SmtpIo::Failed(CertificateRefusal("the server sent no certificate"));
         }
-        if (verified_.size() == server.cert->cbCertEncoded &&
-            std::memcmp(verified_.data(), server.cert->pbCertEncoded, verified_.size()) == 0) {
+        if (verified_.size() == server.value->cbCertEncoded &&
+            std::memcmp(verified_.data(), server.value->pbCertEncoded, verified_.size()) == 0) {
             return SmtpIo::Done();  // a renegotiation that kept the certificate
         }
         // The server's intermediates, and the CA file's certificates when there is one.
         StoreGuard extra{CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, 0, nullptr)};
-        if (extra.store == nullptr ||
-            (server.cert->hCertStore != nullptr &&
-             !CertAddStoreToCollection(extra.store, server.cert->hCertStore, 0, 0)) ||
-            (caRoots_ != nullptr && !CertAddStoreToCollection(extra.store, caRoots_, 0, 0))) {
+        if (extra.value == nullptr ||
+            (server.value->hCertStore != nullptr &&
+             !CertAddStoreToCollection(extra.value, server.value->hCertStore, 0, 0)) ||
+            (caRoots_ != nullptr && !CertAddStoreToCollection(extra.value, caRoots_, 0, 0))) {
             return SmtpIo::Failed(CertificateRefusal(WindowsErrorText(GetLastError())));
         }
         ChainGuard chain;
-        SmtpIo io = BuildChain(server.cert, extra.store, deadline, chain.chain);
+        SmtpIo io = BuildChain(server.value, extra.value, deadline, chain.value);
         if (!io.ok()) {
             return io;
         }
-        const DWORD trust = chain.chain->TrustStatus.dwErrorStatus;
+        const DWORD trust = chain.value->TrustStatus.dwErrorStatus;
         if ((trust & CERT_TRUST_IS_REVOKED) != 0) {
             return SmtpIo::Failed(CertificateRefusal("certificate revoked"));
         }
-        if (chain.chain->cChain == 0 || chain.chain->rgpChain[0]->cElement == 0) {
+        if (chain.value->cChain == 0 || chain.value->rgpChain[0]->cElement == 0) {
             return SmtpIo::Failed(CertificateRefusal("no certificate chain"));
         }
-        const CERT_SIMPLE_CHAIN* simple = chain.chain->rgpChain[0];
+        const CERT_SIMPLE_CHAIN* simple = chain.value->rgpChain[0];
         if (caRoots_ != nullptr) {
             // The CA file's certificates are the only roots: the system's do not count.
             const PCCERT_CONTEXT root = simple->rgpElement[simple->cElement - 1]->pCertContext;
@@ -593,22 +580,22 @@ class SchannelTls final : public SmtpTls {
                 }
             }
             if (!ours || (trust & CERT_TRUST_IS_PARTIAL_CHAIN) != 0) {
-                return SmtpIo::Failed(CertificateRefusal(UntrustedChainText(chain.chain)));
+                return SmtpIo::Failed(CertificateRefusal(UntrustedChainText(chain.value)));
             }
         } else if ((trust & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) != 0) {
-            return SmtpIo::Failed(CertificateRefusal(UntrustedChainText(chain.chain)));
+            return SmtpIo::Failed(CertificateRefusal(UntrustedChainText(chain.value)));
         }
         const std::vector<unsigned char> address = IpLiteral(host_);
-        io = CheckPolicy(chain.chain, !address.empty());
+        io = CheckPolicy(chain.value, !address.empty());
         if (!io.ok()) {
             return io;
         }
         // The SSL policy matches DNS names only; an address must be one of the SAN's.
-        if (!address.empty() && !NamesIpAddress(server.cert, address)) {
+        if (!address.empty() && !NamesIpAddress(server.value, address)) {
             return SmtpIo::Failed(CertificateRefusal("IP address mismatch"));
         }
-        verified_.assign(server.cert->pbCertEncoded,
-                         server.cert->pbCertEncoded + server.cert->cbCertEncoded);
+        verified_.assign(server.value->pbCertEncoded,
+                         server.value->pbCertEncoded + server.value->cbCertEncoded);
         return SmtpIo::Done();
     }
 
