@@ -417,8 +417,8 @@ TEST_F(SmtpClientTest, UnreadableCaFileIsReportedWithItsPath) {
 }
 
 TEST_F(SmtpClientTest, ServerThatResetsDuringALongBodyIsAFailureNotASignal) {
-    // Writing on after the reset raises SIGPIPE unless the client holds it back; that
-    // signal would end the whole program.
+    // Writing on after the reset raises SIGPIPE unless every write of the client, the TLS
+    // layer's included, asks the system not to; that signal would end the whole program.
     MailMessage message = Notification();
     message.bodyLines.assign(20000, std::string(100, 'b'));
     const std::pair<const char*, MailSecurity> cases[] = {{"drop-data", MailSecurity::None},

@@ -1,26 +1,17 @@
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "notify/smtp/smtp_io.h"
+
 namespace raid {
 
-// Every wait on the connection ends at a deadline: connect and every reply have one.
-using SmtpDeadline = std::chrono::steady_clock::time_point;
-
-struct SmtpIo {
-    enum class Kind { Ok, Timeout, Closed, Failed };
-    Kind kind = Kind::Ok;
-    std::string error;  // the system's or the TLS library's text when not Ok
-    bool ok() const { return kind == Kind::Ok; }
-};
-
-// One byte stream to a mail server, plain at first and under TLS after StartTls. The backend
-// never blocks past a deadline and never raises a signal on a connection the peer closed.
+// One byte stream to a mail server, plain at first and under TLS after StartTls. It never
+// blocks past a deadline and never raises a signal on a connection the peer closed.
 class SmtpConnection {
   public:
     virtual ~SmtpConnection() = default;
@@ -40,7 +31,7 @@ class SmtpStop;
 // `stop`, when given, may end every wait early (see SmtpStop).
 std::unique_ptr<SmtpConnection> MakeSmtpConnection(const SmtpStop* stop = nullptr);
 
-// The machine's host name for EHLO/HELO.
+// The machine's host name for EHLO/HELO (UTF-8).
 std::string LocalHostName();
 
 }  // namespace raid

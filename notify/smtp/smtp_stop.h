@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "notify/smtp/smtp_connection.h"
+#include "notify/smtp/smtp_io.h"
 
 namespace raid {
 
