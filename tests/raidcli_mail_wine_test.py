@@ -6,9 +6,12 @@ wine64 against aiosmtpd (tests/smtp/smtp_peer.py) on 127.0.0.1, over STARTTLS an
 implicit TLS, with certificates from a test CA made here with the openssl command:
 the mail arrives once and whole, and a certificate for another name, from another
 CA, or trusted only by the CA file when the system store is asked, is refused with
-"certificate not accepted: ..." before anything more is sent.
+"certificate not accepted: ..." before anything more is sent. Then the user's
+flow through raidcli.exe: `mail set` with a non-ASCII sender name and the test
+CA, `mail show`, and `mail test` over STARTTLS, which arrives once; the same
+with a server certificate of another CA is refused and sends no mail.
 
-usage: raidcli_mail_wine_test.py WINE PROBE_EXE SOURCE_DIR
+usage: raidcli_mail_wine_test.py WINE PROBE_EXE RAIDCLI_EXE SOURCE_DIR
 """
 
 import os
@@ -17,7 +20,7 @@ import subprocess
 import sys
 import tempfile
 
-WINE, PROBE, SOURCE = sys.argv[1], sys.argv[2], sys.argv[3]
+WINE, PROBE, RAIDCLI, SOURCE = sys.argv[1:5]
 FAILURES = []
 
 
@@ -84,6 +87,52 @@ def probe(env, host, port, security, ca_file, body_lines):
                         windows_path(ca_file) if ca_file else "-", str(body_lines)],
                        env=env, capture_output=True, text=True, timeout=180)
     return r.returncode, r.stdout.strip(), r.stderr
+
+
+def raidcli(env, *args):
+    r = subprocess.run([WINE, RAIDCLI, *args], env=env, capture_output=True, timeout=180)
+    return (r.returncode, r.stdout.decode("utf-8", "replace").replace("\r\n", "\n"),
+            r.stderr.decode("utf-8", "replace"))
+
+
+def raidcli_flow(env, tmp, ca, leaf, stranger):
+    """What a user types: the settings saved, shown, and the test mail sent."""
+    settings = os.path.join(tmp, "settings")
+    os.makedirs(settings)
+    env = dict(env, RAIDGUI_CONFIG_DIR=windows_path(settings))
+    for index, (name, cert, wanted_rc) in enumerate([
+            ("raidcli.exe mail test over STARTTLS", leaf, 0),
+            ("raidcli.exe mail test, server of another CA", stranger, 1)]):
+        record = os.path.join(tmp, "raidcli-record%d" % index)
+        peer, port = start_peer("starttls", record, cert)
+        if peer is None:
+            check(False, name + ": the SMTP peer did not start")
+            continue
+        try:
+            rc, out, err = raidcli(env, "mail", "set", "--smtp", "localhost", "--port", str(port),
+                                   "--security", "starttls", "--ca-file", windows_path(ca[1]),
+                                   "--from-name", "Jürgen RAID", "--from", "raid@example.com",
+                                   "--to", "ops@example.com", "--no-login")
+            check(rc == 0 and out.startswith("Saved to "), "%s: mail set: %r %r" % (name, out, err))
+            rc, out, err = raidcli(env, "mail", "show")
+            check(rc == 0 and "From name:    Jürgen RAID\n" in out,
+                  "%s: mail show: %r %r" % (name, out, err))
+            rc, out, err = raidcli(env, "mail", "test")
+        finally:
+            peer.send_signal(signal.SIGTERM)
+            peer.wait(timeout=30)
+        print("%s: exit %d: %s %s" % (name, rc, out.strip(), err.strip()))
+        stored = slurp(record, "message.eml")
+        check(rc == wanted_rc, "%s: exit %d, wanted %d" % (name, rc, wanted_rc))
+        if wanted_rc == 0:
+            check(stored.count(b"Subject: ") == 1, "%s: %d mails arrived" %
+                  (name, stored.count(b"Subject: ")))
+            # The name was typed as UTF-8 and goes out as an encoded word of UTF-8.
+            check(b"=?UTF-8?" in stored.upper() or b"=?utf-8?" in stored,
+                  "%s: the sender's name is not labelled UTF-8: %r" % (name, stored[:400]))
+        else:
+            check("certificate not accepted" in err, "%s: %r" % (name, err))
+            check(stored.count(b"Subject: ") == 0, "%s: a mail arrived" % name)
 
 
 def main(tmp):
@@ -153,6 +202,7 @@ def main(tmp):
                 check(received == b"ehlo raid.test\r\nSTARTTLS\r\n",
                       "%s: the server received %r" % (name, received[:200]))
             check(stored.count(b"end of probe") == 0, "%s: no mail arrived" % name)
+    raidcli_flow(env, tmp, ca, leaf, stranger)
     # The prefix goes with the temporary folder: its server must have ended first.
     server = os.path.join(os.path.dirname(WINE), "wineserver")
     if os.path.exists(server):

@@ -3,12 +3,14 @@
 
 The same verbs, on the same built-in stand-ins, with the same (empty) settings
 folder and time zone, through both programs; Windows ends its lines with CR LF,
-which is the only difference allowed.
+and joins a file name to the settings folder with a backslash: the only
+differences allowed.
 
 usage: raidcli_wine_status_test.py WINE RAIDCLI_EXE LINUX_RAIDCLI SOURCE_DIR
 """
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -25,17 +27,20 @@ VERBS = [
 ]
 
 
-def run(command, env):
+def run(command, env, settings):
     done = subprocess.run(command, env=env, capture_output=True, timeout=300)
-    return done.returncode, done.stdout.replace(b"\r\n", b"\n")
+    out = done.stdout.replace(b"\r\n", b"\n")
+    # "<folder>/KT_RAID_GUI.json", "<folder>\KT_RAID_GUI.json" or, in JSON, "<folder>\\...".
+    out = re.sub(re.escape(settings.encode()) + rb"(/|\\\\|\\)", b"<settings>/", out)
+    return done.returncode, out
 
 
 with tempfile.TemporaryDirectory(prefix="raidcli-wine-") as settings:
     env = dict(os.environ, RAIDGUI_CONFIG_DIR=settings, TZ="UTC", LC_ALL="C")
     for verb in VERBS:
         # A scenario path is the same file for both: Wine reaches / as a drive.
-        linux_rc, linux_out = run([LINUX] + verb, env)
-        wine_rc, wine_out = run([WINE, EXE] + verb, env)
+        linux_rc, linux_out = run([LINUX] + verb, env, settings)
+        wine_rc, wine_out = run([WINE, EXE] + verb, env, settings)
         if (linux_rc, linux_out) != (wine_rc, wine_out):
             FAILURES.append(" ".join(verb))
             print("FAIL: raidcli %s differs (exit %d on Linux, %d under Wine)"

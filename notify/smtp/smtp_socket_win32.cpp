@@ -8,10 +8,10 @@
 #include <climits>
 #include <string>
 
+#include "device/windows_text.h"
 #include "notify/smtp/smtp_connection.h"
 #include "notify/smtp/smtp_socket.h"
 #include "notify/smtp/smtp_stop.h"
-#include "notify/smtp/windows_text.h"
 
 namespace raid {
 
@@ -89,7 +89,7 @@ class WinsockSocket final : public SmtpSocket {
         if (port <= 0 || port > 65535) {
             return SmtpIo::Failed("invalid port " + std::to_string(port));
         }
-        const std::wstring wideHost = WideFromUtf8(host);
+        const std::wstring wideHost = Wide(host);
         if (wideHost.empty()) {
             return SmtpIo::Failed("no address for " + host);
         }
@@ -211,7 +211,7 @@ std::string LocalHostName() {
     if (!::GetComputerNameExW(ComputerNameDnsHostname, name, &size) || size == 0) {
         return "localhost";
     }
-    std::string host = Utf8FromWide(std::wstring_view(name, size));
+    std::string host = Utf8(std::wstring_view(name, size));
     return host.empty() ? "localhost" : host;
 }
 

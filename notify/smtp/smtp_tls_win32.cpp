@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
+#include "device/windows_text.h"
 #include "notify/smtp/smtp_socket.h"
 #include "notify/smtp/smtp_tls.h"
-#include "notify/smtp/windows_text.h"
 
 namespace raid {
 
@@ -154,7 +154,7 @@ std::string PolicyErrorText(DWORD error, PCCERT_CHAIN_CONTEXT chain) {
 
 // Every certificate of a PEM file into a memory store.
 std::string LoadPemCertificates(const std::string& path, HCERTSTORE store) {
-    const std::wstring widePath = WideFromUtf8(path);
+    const std::wstring widePath = Wide(path);
     if (widePath.empty()) {
         return "the path is not valid UTF-8";
     }
@@ -226,7 +226,7 @@ class SchannelTls final : public SmtpTls {
             return SmtpIo::Failed("TLS has already started");
         }
         host_ = host;
-        target_ = WideFromUtf8(host);
+        target_ = Wide(host);
         if (target_.empty()) {
             return SmtpIo::Failed("the host name is not valid UTF-8");
         }
