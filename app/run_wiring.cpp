@@ -1,6 +1,6 @@
 #include "app/run_wiring.h"
 
-#include "monitor/log_file.h"
+#include "monitor/event_log.h"
 
 namespace raid {
 
@@ -19,11 +19,12 @@ std::unique_ptr<DeviceChanges> RunDeviceChanges(
     return changes;
 }
 
-std::string SaveOwedLogLines(const EventLogState& log) {
-    if (!log.saveOwed || log.fileName.empty()) {
-        return {};
+std::string SaveOwedLogLines(EventLogState& log) {
+    std::string text;
+    for (const std::string& error : SaveKeptLogLines(log)) {
+        text += (text.empty() ? "" : "; ") + error;
     }
-    return SaveLogFile(log.fileName, log.EventLog);
+    return text;
 }
 
 }  // namespace raid

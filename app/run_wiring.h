@@ -18,8 +18,10 @@ std::unique_ptr<DeviceChanges> RunDeviceChanges(
     Platform& platform, bool simulate,
     const std::function<std::unique_ptr<DeviceChanges>()>& watchHost);
 
-// At the end of a run, lines that a failed save kept in memory get one more
-// chance. Returns an error text, empty when nothing was owed or it worked.
-std::string SaveOwedLogLines(const EventLogState& log);
+// At the end of a run, lines that failed saves kept in memory (of today and
+// of earlier days) get one more chance; a day file whose lines could not be
+// read is never replaced. Returns an error text, empty when nothing was owed
+// or it worked.
+std::string SaveOwedLogLines(EventLogState& log);
 
 }  // namespace raid

@@ -10,6 +10,42 @@
 namespace raid {
 namespace {
 
+// Puts the file's lines in front of `lines`, which hold only what was logged
+// since; a missing file has nothing to add. Returns why the file could not be
+// read, empty when it was.
+std::string ReadDayFile(const std::string& fileName, std::vector<std::string>& lines,
+                        bool& fileRead) {
+    LogLoad load = LoadLogFile(fileName);
+    switch (load.outcome) {
+        case LogLoad::Outcome::Loaded:
+            lines.insert(lines.begin(), std::make_move_iterator(load.lines.begin()),
+                         std::make_move_iterator(load.lines.end()));
+            fileRead = true;
+            return {};
+        case LogLoad::Outcome::Missing:
+            fileRead = true;
+            return {};
+        case LogLoad::Outcome::Failed:
+            break;
+    }
+    return load.error;
+}
+
+// Returns why the lines were not saved, empty when they were.
+std::string SaveDayFile(const std::string& folder, const std::string& fileName,
+                        const std::vector<std::string>& lines, bool fileRead) {
+    if (folder.empty()) {
+        // A bare day-file name would land in whatever folder the program was
+        // started from.
+        return "no folder for the event log";
+    }
+    if (!fileRead) {
+        // Saving now would replace lines we have never seen.
+        return fileName + " could not be read first";
+    }
+    return SaveLogFile(fileName, lines);
+}
+
 class Pass {
   public:
     Pass(EventLogState& state, const EventLogServices& services)
@@ -50,6 +86,7 @@ class Pass {
     }
 
     void SwitchFile(const std::string& fileName);
+    bool TakeUpDayFile(const std::string& fileName);
     bool ReadInto(const std::string& fileName, std::vector<std::string>& lines, bool& fileRead);
     bool Write(const std::string& fileName, const std::vector<std::string>& lines, bool fileRead);
     void RetryEarlierDays();
@@ -80,20 +117,12 @@ void Pass::Run(std::uint8_t changedMask) {
 
     const bool startup = services_.flags.StartupPass.load() != 0;
     bool headerNeeded = false;
-    if (LogFileMayExist(fileName)) {
-        if (!state_.fileRead) {
-            ReadInto(fileName, state_.EventLog, state_.fileRead);
-        }
-    } else if (!state_.saveOwed) {
-        state_.EventLog.clear();
-        state_.fileRead = true;
+    if (!TakeUpDayFile(fileName)) {
         if (!startup) {
             Add(SeparatorLine());
         }
         headerNeeded = true;
     }
-    // A file that is missing because its first save failed: the lines in
-    // memory are the day's log and are kept.
 
     if (startup) {
         Add(SeparatorLine());
@@ -164,14 +193,7 @@ void Pass::Append(const std::vector<std::string>& lines) {
         SwitchFile(fileName);
     }
     RetryEarlierDays();
-    if (LogFileMayExist(fileName)) {
-        if (!state_.fileRead) {
-            ReadInto(fileName, state_.EventLog, state_.fileRead);
-        }
-    } else if (!state_.saveOwed) {
-        state_.EventLog.clear();
-        state_.fileRead = true;
-    }
+    TakeUpDayFile(fileName);
     AddAll(lines);
     state_.saveOwed = true;
     if (Write(fileName, state_.EventLog, state_.fileRead)) {
@@ -256,6 +278,28 @@ void Pass::SwitchFile(const std::string& fileName) {
     state_.saveOwed = false;
 }
 
+// Makes EventLog today's log before lines are added: the file's lines come
+// first once it can be read. False when the day's log begins now, with no file
+// and nothing kept in memory.
+bool Pass::TakeUpDayFile(const std::string& fileName) {
+    if (LogFileMayExist(fileName)) {
+        if (!state_.fileRead) {
+            ReadInto(fileName, state_.EventLog, state_.fileRead);
+        }
+        return true;
+    }
+    if (state_.saveOwed) {
+        // Kept in memory because the first save failed, or because the file
+        // could not be read then: either way the lines in memory are the
+        // day's log, and with the file gone nothing is left to read first.
+        state_.fileRead = true;
+        return true;
+    }
+    state_.EventLog.clear();
+    state_.fileRead = true;
+    return false;
+}
+
 void Pass::RetryEarlierDays() {
     auto& days = state_.earlierDays;
     days.erase(std::remove_if(days.begin(), days.end(),
@@ -268,45 +312,21 @@ void Pass::RetryEarlierDays() {
                days.end());
 }
 
-// Puts the file's lines in front of `lines`, which hold only what was logged
-// since; a missing file has nothing to add.
 bool Pass::ReadInto(const std::string& fileName, std::vector<std::string>& lines, bool& fileRead) {
-    LogLoad load = LoadLogFile(fileName);
-    switch (load.outcome) {
-        case LogLoad::Outcome::Loaded:
-            lines.insert(lines.begin(), std::make_move_iterator(load.lines.begin()),
-                         std::make_move_iterator(load.lines.end()));
-            fileRead = true;
-            return true;
-        case LogLoad::Outcome::Missing:
-            fileRead = true;
-            return true;
-        case LogLoad::Outcome::Failed:
-            break;
+    const std::string error = ReadDayFile(fileName, lines, fileRead);
+    if (!error.empty()) {
+        Report("Event log not read: " + error);
     }
-    Report("Event log not read: " + load.error);
-    return false;
+    return error.empty();
 }
 
 bool Pass::Write(const std::string& fileName, const std::vector<std::string>& lines,
                  bool fileRead) {
-    if (state_.logFolder.empty()) {
-        // A bare day-file name would land in whatever folder the program was
-        // started from.
-        Report("Event log not saved, kept in memory: no folder for the event log");
-        return false;
-    }
-    if (!fileRead) {
-        // Saving now would replace lines we have never seen.
-        Report("Event log not saved, kept in memory: " + fileName + " could not be read first");
-        return false;
-    }
-    const std::string error = SaveLogFile(fileName, lines);
+    const std::string error = SaveDayFile(state_.logFolder, fileName, lines, fileRead);
     if (!error.empty()) {
         Report("Event log not saved, kept in memory: " + error);
-        return false;
     }
-    return true;
+    return error.empty();
 }
 
 }  // namespace
@@ -326,6 +346,39 @@ void AppendLogLines(EventLogState& state, const EventLogServices& services,
     if (!lines.empty()) {
         Pass(state, services).Append(lines);
     }
+}
+
+}  // namespace raid
+
+namespace raid {
+
+std::vector<std::string> SaveKeptLogLines(EventLogState& state) {
+    std::vector<std::string> errors;
+    const auto save = [&](const std::string& fileName, std::vector<std::string>& lines,
+                          bool& fileRead) {
+        std::string error;
+        if (!fileRead) {
+            error = ReadDayFile(fileName, lines, fileRead);
+        }
+        if (error.empty()) {
+            error = SaveDayFile(state.logFolder, fileName, lines, fileRead);
+        }
+        if (error.empty()) {
+            return true;
+        }
+        errors.push_back(std::move(error));
+        return false;
+    };
+    auto& days = state.earlierDays;
+    days.erase(std::remove_if(
+                   days.begin(), days.end(),
+                   [&](UnsavedLog& day) { return save(day.fileName, day.lines, day.fileRead); }),
+               days.end());
+    if (state.saveOwed && !state.fileName.empty() &&
+        save(state.fileName, state.EventLog, state.fileRead)) {
+        state.saveOwed = false;
+    }
+    return errors;
 }
 
 }  // namespace raid

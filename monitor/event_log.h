@@ -83,6 +83,12 @@ void DetectEvents(EventLogState& state, const EventLogServices& services, std::u
 void AppendLogLines(EventLogState& state, const EventLogServices& services,
                     const std::vector<std::string>& lines);
 
+// At the end of a run: the lines failed saves kept in memory, today's and
+// earlier days', get one more chance under the rule of every save, that a
+// file is never replaced before its own lines have been read. Returns why
+// some could not be saved; none when everything owed was saved.
+std::vector<std::string> SaveKeptLogLines(EventLogState& state);
+
 // A run of 83 minus signs.
 const std::string& SeparatorLine();
 

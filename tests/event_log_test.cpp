@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 
+#include "app/run_wiring.h"
 #include "monitor/device_change_log.h"
 #include "monitor/event_log_lines.h"
 #include "monitor/log_file.h"
@@ -493,6 +494,48 @@ TEST_F(EventLogTest, UnreadableFileIsNeverReplacedAndIsMergedOnceReadable) {
     std::ofstream(Today(), std::ios::binary) << "written before\r\n";
     Pass(0x01);
     EXPECT_EQ(FileLines(Today()), Concat({{"written before"}, ours}));
+}
+
+TEST_F(EventLogTest, LinesKeptForAnUnreadableFileAreSavedOnceItHasGone) {
+    Enclosure(0, 0);
+    fs::create_directory(Today());
+    Start();
+    AppendLogLines(log, services, {"Send mail Success!"});
+    const auto ours = log.EventLog;
+    ASSERT_TRUE(log.saveOwed);
+
+    fs::remove(Today());
+    AppendLogLines(log, services, {"Mail two"});
+    EXPECT_EQ(FileLines(Today()), Concat({ours, {"Mail two"}}));
+    EXPECT_FALSE(log.saveOwed);
+}
+
+TEST_F(EventLogTest, AtTheEndOfARunKeptLinesOfEveryDayAreSavedButNoUnreadFileIsReplaced) {
+    Enclosure(0, 0);
+    fs::create_directory(Today());  // in the way of today's file for now
+    {
+        // Too large to be a day file of ours: it is never read, so never replaced.
+        std::ofstream large(Tomorrow(), std::ios::binary);
+        large.seekp(static_cast<std::streamoff>(kMaxLogFileBytes));
+        large.put('x');
+    }
+    Start();
+    const auto dayOne = log.EventLog;
+    clock.Advance(14ull * 3600 * 1000);
+    AppendLogLines(log, services, {"Send mail Success!"});
+    ASSERT_EQ(log.earlierDays.size(), 1u);
+    fs::remove(Today());
+
+    EXPECT_EQ(SaveOwedLogLines(log),
+              Tomorrow() + " is larger than " + std::to_string(kMaxLogFileBytes) + " bytes");
+    EXPECT_EQ(FileLines(Today()), dayOne);
+    EXPECT_EQ(fs::file_size(Tomorrow()), kMaxLogFileBytes + 1);
+
+    fs::remove(Tomorrow());
+    EXPECT_EQ(SaveOwedLogLines(log), "");
+    EXPECT_EQ(FileLines(Tomorrow()), std::vector<std::string>{"Send mail Success!"});
+    EXPECT_FALSE(log.saveOwed);
+    EXPECT_THAT(log.earlierDays, IsEmpty());
 }
 
 TEST_F(EventLogTest, DeviceCountAndDiskNumbersAreBounded) {

@@ -148,6 +148,52 @@ def text_seeds():
     write("firmware_image", "claims-more", bytes([0]) + bytes(8) + bytes([0, 1]) +
           struct.pack(">I", 8192) + bytes(image))
 
+    # The event log over several days: a start time, which day files an
+    # earlier run left (and their bytes), then steps: 0 a mail outcome line,
+    # 1 time goes on, 2 a monitor pass, 3 a folder in a day file's place,
+    # 4 the oldest such folder goes, 5 a settings line.
+    day = ("-" * 83 + "\r\nDevice1 information :\r\nlone\rCR\nno final break").encode()
+    later = struct.pack(">I", 5 * 3600 + 1800) + bytes([0b011]) + day + b"\0" + b"tomorrow\r\n\0\0"
+    steps = (bytes([2]) + bytes([0]) + b"Send mail Success!\n" + bytes([1, 3, 0]) + bytes([2]) +
+             bytes([3 + 8]) + bytes([1, 200, 0]) + bytes([2, 0x82]) + bytes([5]) + b"Buzzer Off, \n" +
+             bytes([2]) + bytes([4]) + bytes([0]) + b"after\n")
+    write("event_log_days", "two-days", later + steps)
+    write("event_log_days", "blocked-today",
+          struct.pack(">I", 100) + bytes([0]) + b"\0\0\0" +
+          bytes([3, 2, 0]) + b"kept\n" + bytes([1, 255, 255, 2, 4, 2]))
+    write("event_log_days", "end-of-run",
+          struct.pack(">I", 0x80000000 | 3000) + bytes([0b100]) + b"\0\0later\r\n\0" +
+          bytes([3, 0]) + b"kept\n" + bytes([1, 40, 0, 0]) + b"next day\n" + bytes([4]))
+
+    # A disk's sysfs attributes: flags (bit 0 below a USB hub, bits 1-4 which
+    # of model, serial, vpd_pg80 and wwid exist), the SCSI device's name, then
+    # each attribute as a 16-bit length and its bytes.
+    def attribute(data):
+        return struct.pack(">H", len(data)) + data
+    write("sysfs_text", "usb-enclosure",
+          bytes([0b11111]) + b"6:0:0:0\n" + attribute(b"RAID BOX        \n") +
+          attribute(b"") + attribute(b"\x00\x80\x00\x0cSER123456789") +
+          attribute(b"t10.ATA     SER123456789\n"))
+    write("sysfs_text", "padded-internal",
+          bytes([0b10110]) + b"0:0:12:1\n" + attribute(b"Samsung SSD\x00\x00\x00\n") +
+          attribute(b"  S3Z9NB0K\x1b[31m  \n") + attribute(b"\x00\x80\xff\xffshort"))
+    write("sysfs_text", "not-hctl",
+          bytes([0b00011]) + b"host6\n" + attribute(b"\xff" * 40))
+
+    # The whole engine on the stand-in enclosures. Each answer takes one
+    # instruction: 0 keep it, 1 change up to eight bytes (16-bit offset,
+    # value), 2 replace it keeping the signatures, 3 replace it all. An empty
+    # input is the stand-in as it is.
+    write("engine_replies", "stand-in", b"")
+    erased = bytes([1 | (7 << 2)]) + b"".join(bytes([0, 54 + i, 0xFF]) for i in range(8))
+    write("engine_replies", "erased-names", erased * 60)
+    import random
+    pick = random.Random(24)
+    garbled = b"".join(bytes([0]) * pick.randrange(4) + bytes([2]) +
+                       bytes(pick.randrange(256) for _ in range(512)) for _ in range(6))
+    write("engine_replies", "garbled-answers", garbled)
+    write("engine_replies", "unsigned-then-stand-in", bytes([0] * 5 + [3]) + bytes(512))
+
     write("sg_classify", "check-condition",
           bytes([0, 0x02, 0x01, 0, 0, 0, 0, 0, 0, 0, 0, 18, 1]) +
           bytes([0x70, 0, 0x06, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x29, 0, 0, 0, 0, 0]))
@@ -194,6 +240,11 @@ def regression_inputs():
                                    ("attempt-never", 1796551200, 9223372036854775807)):
         regression("outbox_file", name,
                    json.dumps(dict(mail, created=created, nextAttempt=attempt)))
+    # A day file that could not be read (a folder stood in its place) and then
+    # went away: the lines kept in memory were never saved that day.
+    regression("event_log_days", "unreadable-then-gone",
+               struct.pack(">I", 100) + bytes([0]) + b"\0\0\0" + bytes([3, 0]) + b"kept\n" +
+               bytes([4]))
     # A mount point with an escaped NUL.
     regression("mountinfo", "escaped-nul", "36 35 8:17 / /mnt\\000x rw - ext4 /dev/sdb1 rw\n")
     # Server texts with C1 controls and bytes that are no UTF-8.
