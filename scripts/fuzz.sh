@@ -7,7 +7,7 @@
 # Starts from the seeds and regression inputs in tests/fuzz; what it learns
 # goes to build/fuzz/corpus, what it finds to build/fuzz/findings. Exits 1 when
 # a target found a crash, a leak, a time-out or a broken check; 0 and a note
-# when clang 14 is not installed.
+# when clang 14 is not installed. RAIDGUI_FUZZ_SEED fixes libFuzzer's seed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,6 +47,9 @@ for name in "${targets[@]}"; do
   mkdir -p "$work"
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2560 -max_len=16384
            -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$name-")
+  if [ -n "${RAIDGUI_FUZZ_SEED:-}" ]; then
+    options+=(-seed="$RAIDGUI_FUZZ_SEED")
+  fi
   dictionary=$(dictionary_of "$name")
   if [ -n "$dictionary" ]; then
     options+=(-dict="$dictionary")
@@ -64,10 +67,11 @@ for name in "${targets[@]}"; do
     status=FOUND
     failed+=("$name")
   fi
+  # A target that stops on its first input prints no coverage line.
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
-  ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
+  ft=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
   printf '%-16s %12s %8s %8s %8s %s\n' "$name" "${runs:-?}" "${speed:-?}" "${cov:-?}" "${ft:-?}" \
     "$([ "$status" = ok ] || echo "FOUND: see $log")"
 done
