@@ -1,5 +1,7 @@
 #include "app/folders.h"
 
+#include "device/utf8_path.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -37,7 +39,7 @@ LogFolder PrepareLogFolder(const std::string& path, unsigned mode) {
     }
     namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path folder(path);
+    const fs::path folder = PathFromUtf8(path);
     if (fs::is_directory(folder, error)) {
         return result;
     }

@@ -4,14 +4,14 @@
 #include <filesystem>
 
 #include "app/engine.h"
+#include "device/utf8_path.h"
 
 namespace raid {
 
 std::string OutboxFolder(const std::string& logFolder) {
     // Without a log folder the mails wait in memory, never in the folder the
     // program happened to start from.
-    return logFolder.empty() ? std::string()
-                             : (std::filesystem::path(logFolder) / "outbox").string();
+    return logFolder.empty() ? std::string() : Utf8FromPath(PathFromUtf8(logFolder) / "outbox");
 }
 
 MailRun::MailRun(AppState& state, Clock& clock, FrontEnd& frontEnd, MailSender sender,

@@ -4,6 +4,7 @@
 
 #include "app/simulated_facts.h"
 #include "device/device_state.h"
+#include "device/environment_text.h"
 #include "device/fixed_disk_catalog.h"
 #include "device/trace_transport.h"
 #include "sim/sim_device_changes.h"
@@ -33,8 +34,8 @@ PlatformResult MakeSimulatedPlatform(const std::string& scenarioFile, Clock& clo
     result.platform.transport = MakeTracedIfRequested(std::move(sim), traceFile);
     result.platform.catalog = std::make_unique<FixedDiskCatalog>();
     // Each process has stand-ins of its own: nothing to share unless asked.
-    result.platform.lock =
-        ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"), std::make_unique<NoEnclosureLock>());
+    result.platform.lock = ChooseEnclosureLock(EnvironmentText("RAIDGUI_LOCK_DIR").c_str(),
+                                               std::make_unique<NoEnclosureLock>());
     result.ok = true;
     return result;
 }

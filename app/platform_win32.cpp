@@ -5,6 +5,7 @@
 
 #include "device/disk_catalog_win32.h"
 #include "device/enclosure_lock_win32.h"
+#include "device/environment_text.h"
 #include "device/trace_transport.h"
 #include "device/transport_win32.h"
 #include "sysinfo/system_facts_win32.h"
@@ -25,7 +26,7 @@ PlatformResult MakeHostPlatform(const char* traceFile) {
         return result;
     }
     result.platform.facts = std::move(facts);
-    result.platform.lock = ChooseEnclosureLock(std::getenv("RAIDGUI_LOCK_DIR"),
+    result.platform.lock = ChooseEnclosureLock(EnvironmentText("RAIDGUI_LOCK_DIR").c_str(),
                                                MakeMutexEnclosureLock(EnclosureMutexName));
     // \\.\PhysicalDriveN, as the disk's device path is written.
     result.platform.diskOfNode = [](const std::string& node) -> std::optional<std::uint8_t> {

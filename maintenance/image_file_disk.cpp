@@ -1,8 +1,12 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "device/utf8_path.h"
 #include "maintenance/firmware_image.h"
+#include "monitor/file_system.h"
 
 namespace raid {
 namespace {
@@ -15,15 +19,24 @@ class DiskImageFile final : public ImageFile {
         Close();
         // Looked at before it is opened: opening a FIFO waits for a writer.
         std::error_code error;
-        const auto type = std::filesystem::status(path, error).type();
+        const auto type = std::filesystem::status(PathFromUtf8(path), error).type();
         if (error) {
             return OpenResult::Failed;
         }
         if (type != std::filesystem::file_type::regular) {
             return OpenResult::NotRegular;
         }
-        file_ = std::fopen(path.c_str(), "rb");
-        return file_ != nullptr ? OpenResult::Opened : OpenResult::Failed;
+        // Through the file seam, which takes the UTF-8 name on every platform.
+        const int fd = OpenForReading(path);
+        if (fd < 0) {
+            return OpenResult::Failed;
+        }
+        file_ = ::fdopen(fd, "rb");
+        if (file_ == nullptr) {
+            ::close(fd);
+            return OpenResult::Failed;
+        }
+        return OpenResult::Opened;
     }
 
     std::optional<std::uint64_t> Length() override {

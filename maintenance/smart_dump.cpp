@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "device/utf8_path.h"
 #include "monitor/file_descriptor.h"
 #include "monitor/file_system.h"
 #include "monitor/whole_file.h"
@@ -27,17 +28,10 @@ DumpBytes FirstEnclosure(const std::array<SmartSector, kSmartDrives>& sectors) {
     return bytes;
 }
 
-// Paths are UTF-8 text here; a path's narrow string is the system's code
-// page on Windows.
-std::filesystem::path PathOf(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 std::string FullPath(const std::filesystem::path& folder, const std::string& name) {
     std::error_code error;
     const std::filesystem::path path = std::filesystem::absolute(folder / name, error);
-    const std::u8string text = (error ? folder / name : path).u8string();
-    return std::string(text.begin(), text.end());
+    return Utf8FromPath(error ? folder / name : path);
 }
 
 // True when every byte reached the file and the file was closed cleanly.
@@ -77,7 +71,7 @@ void DumpOne(const DumpBytes& bytes, const std::filesystem::path& folder, const 
 
 void DumpSmartSectors(const SmartStore& store, const std::string& folder, StatusSink& status,
                       Dialogs& dialogs) {
-    const std::filesystem::path base = PathOf(folder.empty() ? "." : folder);
+    const std::filesystem::path base = PathFromUtf8(folder.empty() ? "." : folder);
     DumpOne(FirstEnclosure(store.data[0]), base, "dSMART0", status, dialogs);
     DumpOne(FirstEnclosure(store.thresholds[0]), base, "sSMART0", status, dialogs);
 }

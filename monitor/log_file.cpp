@@ -1,18 +1,16 @@
 #include "monitor/log_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <utility>
 
+#include "device/utf8_path.h"
 #include "monitor/whole_file.h"
 
 namespace raid {
 
 std::string LogFileName(const std::string& folder, const std::string& dayStem) {
-    return (std::filesystem::path(folder) / (dayStem + ".log")).string();
+    return Utf8FromPath(PathFromUtf8(folder) / PathFromUtf8(dayStem + ".log"));
 }
 
 std::vector<std::string> SplitLogLines(std::string_view data) {
@@ -62,11 +60,11 @@ LogLoad LoadLogFile(const std::string& path) {
 }
 
 bool LogFileMayExist(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        return true;
-    }
-    return errno != ENOENT && errno != ENOTDIR;
+    // Not found means the path or one of its folders is not there; any other
+    // failure to look leaves the file possibly present.
+    std::error_code error;
+    return std::filesystem::status(PathFromUtf8(path), error).type() !=
+           std::filesystem::file_type::not_found;
 }
 
 std::string SaveLogFile(const std::string& path, const std::vector<std::string>& lines) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <system_error>
 
+#include "device/utf8_path.h"
 #include "notify/compose/message_id.h"
 #include "notify/settings/private_file.h"
 
@@ -142,12 +143,12 @@ bool Outbox::OwnerGone(const std::string& id) const {
 }
 
 std::string Outbox::PathOf(const std::string& id) const {
-    return (std::filesystem::path(folder_) / (id + kSuffix)).string();
+    return Utf8FromPath(PathFromUtf8(folder_) / PathFromUtf8(id + kSuffix));
 }
 
 std::string Outbox::Save(const Mail& mail) const {
     std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
+    std::filesystem::create_directories(PathFromUtf8(folder_), ec);
     if (ec) {
         return "cannot make the mail folder " + folder_ + ": " + ec.message();
     }
@@ -161,7 +162,7 @@ std::string Outbox::NewId(std::int64_t now) {
             id += "-" + runTag_;
         }
         std::error_code ec;
-        if (!Find(id) && !std::filesystem::exists(PathOf(id), ec)) {
+        if (!Find(id) && !std::filesystem::exists(PathFromUtf8(PathOf(id)), ec)) {
             return id;
         }
     }
@@ -192,11 +193,11 @@ std::vector<std::string> Outbox::Resume(std::int64_t now) {
     }
     std::error_code ec;
     std::vector<std::string> ids;
-    for (std::filesystem::directory_iterator it(folder_, ec), end; !ec && it != end;
+    for (std::filesystem::directory_iterator it(PathFromUtf8(folder_), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::filesystem::path& path = it->path();
         if (path.extension() == kSuffix) {
-            ids.push_back(path.stem().string());
+            ids.push_back(Utf8FromPath(path.stem()));
         }
     }
     if (ec && ec != std::errc::no_such_file_or_directory) {

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "device/utf8_path.h"
 #include "notify/settings/private_file.h"
 
 namespace raid {
@@ -107,7 +108,7 @@ std::string ParseSettings(const std::string& text, std::map<std::string, Setting
 }
 
 FileSettingsStore::FileSettingsStore(std::string folder)
-    : folder_(std::move(folder)), path_((std::filesystem::path(folder_) / kFileName).string()) {}
+    : folder_(std::move(folder)), path_(Utf8FromPath(PathFromUtf8(folder_) / kFileName)) {}
 
 std::string FileSettingsStore::Open() {
     values_.clear();
@@ -173,7 +174,7 @@ std::string FileSettingsStore::Commit() {
         return blocked_;
     }
     std::error_code ignored;
-    std::filesystem::create_directories(folder_, ignored);
+    std::filesystem::create_directories(PathFromUtf8(folder_), ignored);
     const std::string error = SavePrivateFile(path_, FormatSettings(staged));
     if (!error.empty()) {
         return "The settings were not saved: " + error;
